@@ -1,0 +1,8 @@
+// The CE API subset the system's code is written against.
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"
+#include "winbase.h"
+#include "winreg.h"
+#include "cewchar.h"
