@@ -2,7 +2,10 @@
 
 #include <chrono>
 #include <ctime>
+#include <memory>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -95,9 +98,12 @@ void UseRealClock() { current.store(&TheRealClock(), std::memory_order_release);
 VirtualClock& UseVirtualClock(const SYSTEMTIME& localStart, DWORD startTick,
                               int64_t localOffsetMinutes) {
     // Clocks are never freed: a thread may still be reading the one it found.
-    auto* clock = new VirtualClock(localStart, startTick, localOffsetMinutes);
-    current.store(clock, std::memory_order_release);
-    return *clock;
+    static std::mutex mutex;
+    static auto* installed = new std::vector<std::unique_ptr<VirtualClock>>;
+    std::lock_guard lock(mutex);
+    installed->push_back(std::make_unique<VirtualClock>(localStart, startTick, localOffsetMinutes));
+    current.store(installed->back().get(), std::memory_order_release);
+    return *installed->back();
 }
 
 }  // namespace platform
