@@ -27,6 +27,7 @@ public:
     std::vector<uint8_t> dataOut;
     std::vector<std::string> trace;
     bool tracing = true;
+    bool latchWrites = true;  // false: registers 1 to 6 keep their values (nothing answers)
     size_t statusReads = 0;
     size_t accesses = 0;
 
@@ -68,7 +69,7 @@ public:
             if (onCommand) onCommand(value);
         } else if (offset == kControlOffset) {
             if (onControl) onControl(value);
-        } else {
+        } else if (latchWrites) {
             registers[offset] = value;
         }
     }
