@@ -36,6 +36,7 @@ public:
     std::function<void(uint8_t)> onControl;
     std::function<void()> onDataWritten;
     std::function<void()> onDataRead;
+    std::function<void(const std::string&)> afterAccess;  // sees each access as traced
 
     // Status values for the next reads; the last one keeps answering.
     void Status(std::initializer_list<uint8_t> values) { status.assign(values); }
@@ -110,7 +111,7 @@ private:
         return value;
     }
     void Note(const char* kind, uint32_t offset, uint16_t value, bool wide, bool write) {
-        if (!tracing) return;
+        if (!tracing && !afterAccess) return;
         char line[32];
         if (!write) {
             std::snprintf(line, sizeof line, wide ? "%s%X:16" : "%s%X", kind, offset);
@@ -119,7 +120,8 @@ private:
         } else {
             std::snprintf(line, sizeof line, "%s%X=%02X", kind, offset, value);
         }
-        trace.emplace_back(line);
+        if (tracing) trace.emplace_back(line);
+        if (afterAccess) afterAccess(line);
     }
 };
 
