@@ -7,7 +7,8 @@
 
 namespace sim {
 
-EmulatedDrive::EmulatedDrive(DriveSettings settings) : state_(std::move(settings)) {
+EmulatedDrive::EmulatedDrive(DriveSettings settings)
+    : variant_(settings.variant), state_(std::move(settings)) {
     PowerOn();
 }
 

@@ -51,6 +51,7 @@ public:
     void SetWriteProtected(bool writeProtected);
     bool HasMedium() const;
     uint32_t MediumBlocks() const;  // 0 without a medium
+    DriveVariant Variant() const { return variant_; }
 
     // --- fault switches ---
     void InjectError(const InjectedError& error);
@@ -170,6 +171,7 @@ private:
     void GetMediaStatus();
     void AcknowledgeMediaChange();
 
+    const DriveVariant variant_;
     mutable std::mutex lock_;
     DriveState state_;
     Phase phase_ = Phase::Idle;
