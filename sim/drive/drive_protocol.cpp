@@ -197,6 +197,7 @@ void EmulatedDrive::AfterBurst() {
 
 uint8_t EmulatedDrive::TakeDataByte() {
     if (Floating()) return 0xFF;
+    Tick(false);
     if (phase_ != Phase::DataIn) return 0;  // DRQ clear: nothing moves
     const uint8_t value = transfer_.burst[transfer_.position++];
     if (transfer_.position == transfer_.burst.size()) EndBurst();
@@ -205,6 +206,7 @@ uint8_t EmulatedDrive::TakeDataByte() {
 
 uint16_t EmulatedDrive::ReadDataWord() {
     if (Floating()) return 0xFFFF;
+    Tick(false);
     if (phase_ != Phase::DataIn) return 0;
     auto& burst = transfer_.burst;
     const uint8_t low = burst[transfer_.position++];
@@ -214,11 +216,16 @@ uint16_t EmulatedDrive::ReadDataWord() {
     return static_cast<uint16_t>(low | high << 8);
 }
 
+void EmulatedDrive::StorePacketByte(uint8_t value) {
+    packet_[packetBytes_++] = value;
+    if (packetBytes_ == packet_.size()) PacketReceived();
+}
+
 void EmulatedDrive::PutDataByte(uint8_t value) {
     if (Floating()) return;
+    Tick(false);
     if (phase_ == Phase::Packet) {
-        packet_[packetBytes_++] = value;
-        if (packetBytes_ == packet_.size()) PacketReceived();
+        StorePacketByte(value);
     } else if (phase_ == Phase::DataOut) {
         transfer_.burst[transfer_.position++] = value;
         if (transfer_.position == transfer_.burst.size()) EndBurst();
@@ -227,9 +234,10 @@ void EmulatedDrive::PutDataByte(uint8_t value) {
 
 void EmulatedDrive::WriteDataWord(uint16_t value) {
     if (Floating()) return;
+    Tick(false);
     if (phase_ == Phase::Packet) {
-        PutDataByte(static_cast<uint8_t>(value));
-        if (phase_ == Phase::Packet) PutDataByte(static_cast<uint8_t>(value >> 8));
+        StorePacketByte(static_cast<uint8_t>(value));
+        if (phase_ == Phase::Packet) StorePacketByte(static_cast<uint8_t>(value >> 8));
     } else if (phase_ == Phase::DataOut) {
         auto& burst = transfer_.burst;
         burst[transfer_.position++] = static_cast<uint8_t>(value);

@@ -22,8 +22,9 @@ enum class DriveVariant {
 // position is empty.
 enum class DrivePosition { Device0, Device1 };
 
-// Delays count status-register reads (polls) and milliseconds on the platform clock; a busy
-// phase ends when both have passed.
+// Busy phases last a number of register accesses that see BSY (the drive's time on the bus:
+// a host that polls, or that comes back later to do anything else, lets the drive finish) and,
+// where set, milliseconds on the platform clock; a phase ends when both have passed.
 struct DriveTiming {
     uint32_t commandBusyPolls = 1;  // after a command or a packet
     uint32_t burstBusyPolls = 1;    // after a data burst, before the next or the completion
@@ -33,7 +34,7 @@ struct DriveTiming {
     // (2/0x04/0x01) this many times and for this long.
     uint32_t becomingReadyCommands = 0;
     DWORD becomingReadyMilliseconds = 0;
-    // After a seek the drive is not busy but DSC stays clear for this many polls.
+    // After a seek the drive is not busy but DSC stays clear for this many status reads.
     uint32_t seekCompletePolls = 0;
 };
 

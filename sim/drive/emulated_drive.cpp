@@ -79,14 +79,12 @@ bool EmulatedDrive::DrqShown() const { return (regs_.status & ata::kDrq) != 0; }
 uint8_t EmulatedDrive::ReadRegister(uint32_t offset) {
     if (Floating()) return 0xFF;
     const bool statusRead = offset == ata::kStatus || offset == ata::kControl;
-    if (statusRead) Poll();
+    Tick(statusRead);
     if (!Selected()) {
         // The empty position: no status, but the task file the host wrote reads back.
         if (statusRead) return 0x00;
     } else if (BusyShown() && offset >= ata::kError && offset <= ata::kDeviceHead) {
-        // While busy every task-file register reads as the status register.
-        Poll();
-        if (BusyShown()) return regs_.status;
+        return regs_.status;  // while busy every task-file register reads as the status
     }
     switch (offset) {
         case ata::kError: return regs_.error;
@@ -103,6 +101,7 @@ uint8_t EmulatedDrive::ReadRegister(uint32_t offset) {
 
 void EmulatedDrive::WriteRegister(uint32_t offset, uint8_t value) {
     if (Floating()) return;
+    Tick(false);
     if (offset == ata::kStatus) return WriteCommand(value);
     if (offset == ata::kControl) return WriteControl(value);
     if (offset < ata::kError || offset > ata::kDeviceHead) return;
@@ -117,10 +116,12 @@ void EmulatedDrive::WriteRegister(uint32_t offset, uint8_t value) {
     }
 }
 
-// A status read is the drive's sense of time passing in polls: busy phases and a lagging DSC
-// advance here.
-void EmulatedDrive::Poll() {
-    ++statusReads_;
+// The drive's time on the bus: every register access takes as long, so a busy phase lasts a
+// number of accesses (that see BSY) and, where configured, milliseconds on the platform
+// clock. The access that finds the phase over already sees the drive's next state. A lagging
+// DSC counts status reads.
+void EmulatedDrive::Tick(bool statusRead) {
+    if (statusRead) ++statusReads_;
     if (phase_ == Phase::Busy) {
         if (busyPolls_ > 0) {
             --busyPolls_;
@@ -128,7 +129,8 @@ void EmulatedDrive::Poll() {
         }
         if (GetTickCount() - busyStart_ < busyMilliseconds_) return;
         Continue();
-    } else if (phase_ == Phase::Idle && dscPendingPolls_ > 0 && --dscPendingPolls_ == 0) {
+    } else if (statusRead && phase_ == Phase::Idle && dscPendingPolls_ > 0 &&
+               --dscPendingPolls_ == 0) {
         regs_.status |= ata::kDsc;
     }
 }
@@ -138,6 +140,7 @@ void EmulatedDrive::PowerOn() {
     transfer_ = Transfer{};
     state_.sense.ClearAll();
     state_.page2F = state_.settings.page2FInitial;
+    state_.mediaChangePending = false;  // a medium already in at power-on is no change
     stallNextCommand_ = false;
     stallPacket_.reset();
     FinishReset(true);

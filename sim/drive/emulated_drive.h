@@ -129,7 +129,7 @@ private:
     bool Selected() const;
     bool BusyShown() const;
     bool DrqShown() const;
-    void Poll();
+    void Tick(bool statusRead);
     template <class Body>
     auto Access(Body body);
     bool Floating() const;
@@ -144,6 +144,7 @@ private:
     void CompletePacket(bool seek);
     void FailPacket(const Sense& sense, bool abort);
     void FailTransfer(const Sense& sense);
+    void StorePacketByte(uint8_t value);
     void PacketReceived();
     void Note(uint8_t command, const Packet& packet);
     void StartTransfer(bool packetProtocol, bool toHost, uint32_t length, DataSource source,

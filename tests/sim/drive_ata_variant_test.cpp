@@ -95,6 +95,25 @@ TEST_F(AtaVariant, AcknowledgingAMediaChangeClearsIt) {
     EXPECT_EQ(MediaStatus(), 0);
 }
 
+TEST_F(AtaVariant, AMediumAlreadyInAtPowerOnIsNoChange) {
+    ASSERT_TRUE(drive_.InsertMedium(image_.path()));
+    drive_.PowerOff();
+    drive_.PowerOn();
+    EXPECT_EQ(MediaStatus(), 0);
+}
+
+TEST_F(AtaVariant, ACommandLeftUnpolledFinishesWhenTheHostComesBack) {
+    ASSERT_TRUE(drive_.InsertMedium(image_.path()));
+    host_.Select();
+    host_.Command(ata::kAcknowledgeMediaChange);  // written without waiting
+    host_.Write(ata::kByteCountLow, 0x11);        // still busy: lost
+    host_.Write(ata::kByteCountLow, 0x55);
+    host_.Write(ata::kByteCountHigh, 0xAA);
+    EXPECT_EQ(host_.Read(ata::kByteCountLow), 0x55);
+    EXPECT_EQ(host_.Read(ata::kByteCountHigh), 0xAA);
+    EXPECT_EQ(host_.Status(), kDone);
+}
+
 TEST_F(AtaVariant, SoftwareResetIsBusyFromTheRisingEdgeAndLeavesTheAtaSignature) {
     host_.Select();
     host_.Write(ata::kByteCountLow, 0x55);
