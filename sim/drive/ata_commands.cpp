@@ -11,6 +11,7 @@ namespace {
 
 constexpr uint16_t kAtaHeads = 16;
 constexpr uint16_t kAtaSectorsPerTrack = 32;
+constexpr uint8_t kFeatureDma = 0x01;
 
 }  // namespace
 
@@ -51,8 +52,11 @@ void EmulatedDrive::CompleteAtaCommand() {
     regs_.status = ata::kDrdy | ata::kDsc;
 }
 
-// PACKET: the byte-count limit is what the host left in the cylinder registers.
+// PACKET: the byte-count limit is what the host left in the cylinder registers. The features
+// register asks for DMA with bit 0; this drive has no DMA (identify word 49 says so), so a
+// stale value there aborts the command, as a drive without DMA does.
 void EmulatedDrive::RequestPacket() {
+    if (regs_.features & kFeatureDma) return AbortCommand();
     phase_ = Phase::Packet;
     packetBytes_ = 0;
     packetLimit_ = static_cast<uint16_t>(regs_.cylinderHigh << 8 | regs_.cylinderLow);

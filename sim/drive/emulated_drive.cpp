@@ -12,6 +12,15 @@ EmulatedDrive::EmulatedDrive(DriveSettings settings)
     PowerOn();
 }
 
+EmulatedDrive::~EmulatedDrive() {
+    std::function<void()> pull;
+    {
+        std::lock_guard hold(lock_);
+        pull = pullHandler_;
+    }
+    if (pull) pull();
+}
+
 // Runs one register access under the lock, then pulls the card when the pull switch says this
 // was the last access; the pull runs unlocked, since it waits for other accesses to end.
 template <class Body>
@@ -138,6 +147,7 @@ void EmulatedDrive::Tick(bool statusRead) {
 void EmulatedDrive::PowerOn() {
     std::lock_guard hold(lock_);
     transfer_ = Transfer{};
+    regs_ = TaskFile{};
     state_.sense.ClearAll();
     state_.page2F = state_.settings.page2FInitial;
     state_.mediaChangePending = false;  // a medium already in at power-on is no change

@@ -31,6 +31,10 @@ struct ReceivedCommand {
 class EmulatedDrive final : public platform::IoDevice {
 public:
     explicit EmulatedDrive(DriveSettings settings = {});
+    // A drive that goes away leaves its socket as a pulled card does.
+    ~EmulatedDrive() override;
+    EmulatedDrive(const EmulatedDrive&) = delete;
+    EmulatedDrive& operator=(const EmulatedDrive&) = delete;
 
     // Register access, as the window forwards it. Every access may be the one after which a
     // pull switch pulls the card.

@@ -163,6 +163,24 @@ TEST_F(PacketProtocol, BusyLastsTheConfiguredNumberOfPolls) {
     EXPECT_EQ(host.Status() & (ata::kBsy | ata::kDrq), ata::kDrq);
 }
 
+TEST_F(PacketProtocol, AStaleDmaBitInTheFeaturesRegisterAbortsThePacketCommand) {
+    host_.Write(ata::kError, 0x01);  // features: DMA, left by someone else
+    host_.Select();
+    host_.Command(ata::kPacket);
+    EXPECT_EQ(host_.WaitNotBusy(), ata::kDrdy | ata::kErr);
+    EXPECT_EQ(host_.Read(ata::kError), ata::kAbrt);
+    host_.Command(ata::kDeviceReset);  // a reset does not clear it
+    host_.WaitNotBusy();
+    host_.Command(ata::kPacket);
+    EXPECT_EQ(host_.WaitNotBusy(), ata::kDrdy | ata::kErr);
+    host_.Write(ata::kError, 0x00);
+    EXPECT_EQ(host_.Run(Cdb({0x12, 0, 0, 0, 36}), 36).status, ata::kDrdy | ata::kDsc);
+    host_.Write(ata::kError, 0x01);
+    drive_.PowerOff();
+    drive_.PowerOn();  // power-on does
+    EXPECT_EQ(host_.Run(Cdb({0x12, 0, 0, 0, 36}), 36).status, ata::kDrdy | ata::kDsc);
+}
+
 TEST_F(PacketProtocol, TheReceivedPacketIsRecorded) {
     drive_.ClearReceivedCommands();
     host_.Run(Read10(0x01020304, 0), 0);

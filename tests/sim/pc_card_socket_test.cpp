@@ -182,6 +182,19 @@ TEST(PcCardSocket, BusyScopesCountOperationsInProgress) {
     EXPECT_EQ(BusyCountOf(context), 0u);
 }
 
+TEST(PcCardSocket, ADriveThatGoesAwayLeavesItsSocket) {
+    sim::PcCardSocket socket;
+    PUCHAR window = nullptr;
+    {
+        sim::EmulatedDrive drive;
+        ASSERT_TRUE(socket.Insert(drive));
+        window = socket.registerWindow();
+    }
+    EXPECT_FALSE(socket.HasCard());
+    EXPECT_EQ(SocketStateOf(socket.record()), sim::PcCardSocket::kStateEmpty);
+    EXPECT_FALSE(Reachable(window));
+}
+
 TEST(PcCardSocket, DestroyingASocketWithACardInPullsIt) {
     sim::EmulatedDrive drive;
     PUCHAR window = nullptr;
