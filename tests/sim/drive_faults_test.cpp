@@ -186,6 +186,7 @@ TEST_F(Faults, ThePullSwitchRunsTheHandlerAfterTheNthAccess) {
     EXPECT_EQ(pulls.load(), 1);
     drive_.PullCardAfterAccesses(0);
     EXPECT_EQ(pulls.load(), 2);
+    drive_.SetCardPullHandler(nullptr);  // the drive's end would pull once more
 }
 
 TEST_F(Faults, PowerOffLeavesNothingAnswering) {
