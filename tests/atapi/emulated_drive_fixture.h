@@ -66,11 +66,12 @@ protected:
         ASSERT_TRUE(drive_->InsertMedium(NewImage(blocks), options));
     }
 
-    // Init as the card driver runs it: again until it answers, the clock moving between.
+    // Init as the card driver runs it: again until it answers, time passing between.
     bool InitDrive(int attempts = 20) {
         for (int i = 0; i < attempts; ++i) {
             if (qv_.init(&context_) == 1) return true;
             clock_->Advance(500);
+            Settle();
         }
         return false;
     }
