@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -38,13 +39,15 @@ protected:
         for (const auto& image : images_) std::filesystem::remove(image);
     }
 
-    // Builds the drive and puts the card in the socket.
-    void Insert(sim::DriveSettings settings = {}, bool wideBus = true) {
+    // Builds the drive and puts the card in the socket. A front device, when given, is what
+    // the window reaches (it forwards to the drive).
+    void Insert(sim::DriveSettings settings = {}, bool wideBus = true,
+                std::function<platform::IoDevice&(sim::EmulatedDrive&)> front = {}) {
         drive_ = std::make_unique<sim::EmulatedDrive>(settings);
         drive_->SetCardPullHandler([this] { PullCard(); });
         socket_.socketWideBus = wideBus ? 1 : 0;
         SetSocketState(socket_, SOCKET_STATE_USABLE);
-        window_ = platform::MapIoWindow(*drive_, kWindowSize);
+        window_ = platform::MapIoWindow(front ? front(*drive_) : *drive_, kWindowSize);
         ASSERT_NE(window_.load(), nullptr);
         context_.registerWindow = window_;
         context_.controlRegister = window_ + kControlOffset;
