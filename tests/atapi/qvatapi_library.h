@@ -4,8 +4,6 @@
 #include <qvatapi.h>
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
 namespace atapi_test {
 
 struct QvatapiLibrary {
