@@ -15,18 +15,24 @@ using namespace atapi;
 namespace {
 
 constexpr DWORD MAX_BLOCKS = 0xFFFF;  // the packet's block count has 16 bits
+constexpr BYTE FILLER = 0xDD;
 
 // Walks the request's segments in order, each translated into this process.
 class SegmentCursor {
 public:
     explicit SegmentCursor(DiskRequest& request) : request_(request) {}
     bool UsedUp() const { return remaining_ == 0; }
+    // Takes the next segment that holds any bytes; false when there is none.
     bool Next() {
-        if (next_ == request_.segmentCount) return false;
-        const DiskSegment& segment = request_.segments[next_++];
-        address_ = static_cast<BYTE*>(MapPtrToProcess(segment.buffer, GetCallerProcess()));
-        remaining_ = segment.length;
-        return true;
+        while (next_ != request_.segmentCount) {
+            const DiskSegment& segment = request_.segments[next_++];
+            if (segment.length == 0) continue;
+            address_ = static_cast<BYTE*>(MapPtrToProcess(segment.buffer, GetCallerProcess()));
+            remaining_ = segment.length;
+            return true;
+        }
+        remaining_ = 0;
+        return false;
     }
     DWORD Remaining() const { return remaining_; }
     BYTE* Address() const { return address_; }
@@ -77,6 +83,32 @@ DWORD Move(DriveContext& context, Direction direction, BYTE* buffer, DWORD count
                                               : WriteData(context, buffer, count);
 }
 
+// A segment that ends at an odd position inside a burst: every access moves a whole word (or
+// an even number of bytes), so the word that holds the segment's last byte also holds the
+// next segment's first. Moving the segment's bytes with the odd count would drop (read) or
+// pad (write) that byte and shift the rest of the burst by one.
+DWORD MoveAcrossSegments(DriveContext& context, SegmentCursor& cursor, Direction direction,
+                         DWORD count) {
+    DWORD result = Move(context, direction, cursor.Address(), count - 1);
+    if (result != 0) return result;
+    cursor.Advance(count - 1);
+    BYTE* last = cursor.Address();
+    cursor.Advance(1);
+    BYTE* first = cursor.Next() ? cursor.Address() : nullptr;
+    BYTE pair[2] = {FILLER, FILLER};
+    if (direction == Direction::ToDevice) {
+        if (last != nullptr) pair[0] = *last;
+        if (first != nullptr) pair[1] = *first;
+        result = WriteData(context, pair, 2);
+    } else {
+        result = ReadData(context, pair, 2);
+        if (last != nullptr) *last = pair[0];
+        if (first != nullptr) *first = pair[1];
+    }
+    if (!cursor.UsedUp()) cursor.Advance(1);
+    return result;
+}
+
 // The data phase: whatever the device still announces after the last segment is discarded
 // (read) or answered with filler (write).
 DWORD MoveSegments(DriveContext& context, DiskRequest& request, Direction direction,
@@ -94,6 +126,12 @@ DWORD MoveSegments(DriveContext& context, DiskRequest& request, Direction direct
             if (announced == 0) return ERROR_NOT_READY;
         }
         const DWORD count = std::min(cursor.Remaining(), announced);
+        if ((count & 1) && count < announced) {
+            const DWORD result = MoveAcrossSegments(context, cursor, direction, count);
+            if (result != 0) return result;
+            announced -= count + 1;
+            continue;
+        }
         const DWORD result = Move(context, direction, cursor.Address(), count);
         if (result != 0) return result;
         cursor.Advance(count);

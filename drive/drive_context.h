@@ -54,11 +54,17 @@ struct DiskRequest {
     DiskSegment segments[1];
 };
 
+// Room for count segments: the same layout with the segment array at its full length.
 template <DWORD count>
 struct DiskRequestWith {
-    static_assert(count >= 1);
-    DiskRequest request{};
-    DiskSegment more[count > 1 ? count - 1 : 1]{};
+    DWORD startSector = 0;
+    DWORD sectorCount = 0;
+    DWORD segmentCount = count;
+    DWORD status = 0;
+    PVOID completion = nullptr;
+    DiskSegment segments[count] = {};
+
+    DiskRequest* request() { return reinterpret_cast<DiskRequest*>(this); }
 };
 
 // The six words of the platform's disk-information record.
@@ -161,6 +167,8 @@ static_assert(offsetof(DriveContext, registerWindow) < offsetof(DriveContext, co
 static_assert(offsetof(SocketRecord, socketState) < offsetof(SocketRecord, socketLock) &&
               offsetof(SocketRecord, socketLock) < offsetof(SocketRecord, socketWideBus));
 static_assert(sizeof(DiskInfo) == 24);
+static_assert(offsetof(DiskRequestWith<3>, segments) == offsetof(DiskRequest, segments) &&
+              offsetof(DiskRequestWith<3>, completion) == offsetof(DiskRequest, completion));
 static_assert(offsetof(DriveContext, folderName) + sizeof(DriveContext::folderName) ==
               offsetof(DriveContext, senseData));
 static_assert(offsetof(CommandRecord, command.packet) == 0x0C &&
@@ -197,14 +205,10 @@ static_assert(offsetof(DiskRequest, startSector) == 0x00);
 static_assert(offsetof(DiskRequest, segmentCount) == 0x08);
 static_assert(offsetof(DiskRequest, segments) == 0x14);
 static_assert(sizeof(DiskSegment) == 8 && offsetof(DiskSegment, length) == 4);
-static_assert(offsetof(DiskRequestWith<3>, more) == 0x14 + 8);
 
 static_assert(offsetof(CommandRecord, command.senseData) == 0x1C);
 static_assert(offsetof(CommandRecord, command.buffer) == 0x3C);
 static_assert(offsetof(CommandRecord, command.length) == 0x40);
 static_assert(offsetof(CommandRecord, command.direction) == 0x44);
 static_assert(offsetof(CommandRecord, command.timeout) == 0x48);
-#else
-static_assert(offsetof(DiskRequestWith<3>, more) ==
-              offsetof(DiskRequest, segments) + sizeof(DiskSegment));
 #endif
