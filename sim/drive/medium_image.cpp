@@ -30,7 +30,7 @@ std::unique_ptr<MediumImage> MediumImage::Open(const std::filesystem::path& path
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < ata::kBlockSize) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < static_cast<off_t>(ata::kBlockSize)) {
         ::close(fd);
         return nullptr;
     }
