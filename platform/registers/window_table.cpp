@@ -66,8 +66,13 @@ WindowAccess::~WindowAccess() {
 
 bool PublishWindow(uintptr_t base, uint32_t size, IoDevice& device) {
     for (size_t i = 0; i < kWindowSlots; ++i) {
+        // Look before claiming: a failed exchange would still take the slot's cache line
+        // away from the threads accessing through it.
         bool expected = false;
-        if (!slots[i].claimed.compare_exchange_strong(expected, true)) continue;
+        if (slots[i].claimed.load(std::memory_order_relaxed) ||
+            !slots[i].claimed.compare_exchange_strong(expected, true)) {
+            continue;
+        }
         slots[i].end.store(base + size, std::memory_order_release);
         slots[i].device.store(&device, std::memory_order_release);
         slots[i].base.store(base, std::memory_order_release);
@@ -83,7 +88,10 @@ void WithdrawWindow(uintptr_t base) {
         WindowSlot& slot = slots[i];
         uintptr_t expected = base;
         // Only one caller wins the window, so a double removal cannot free a reused slot.
-        if (!slot.base.compare_exchange_strong(expected, 0)) continue;
+        if (slot.base.load(std::memory_order_relaxed) != base ||
+            !slot.base.compare_exchange_strong(expected, 0)) {
+            continue;
+        }
         // A device may pull its own card from inside an access (the fault switch): that
         // access is this thread's and ends after we return.
         const uint32_t mine = insideSlot == &slot ? 1 : 0;

@@ -12,7 +12,8 @@
 
 namespace platform::registers {
 
-struct WindowSlot {
+// One cache line each, so a window coming or going never slows accesses through another.
+struct alignas(64) WindowSlot {
     std::atomic<uintptr_t> base{0};  // 0: no window
     std::atomic<uintptr_t> end{0};
     std::atomic<IoDevice*> device{nullptr};
