@@ -98,9 +98,9 @@ TEST_F(Concurrency, ACardPulledByAnotherThreadEndsAWaitInProgressWith20) {
     });
     gate->WaitUntilHolding();
     std::thread cardDriver([&] {
-        SetSocketState(socket_, 1);  // the card is going
+        socket_->SetState(sim::PcCardSocket::kStateEmpty);  // the card is going
         gate->Release();
-        Unmap();
+        PullCard();
     });
     cardDriver.join();
     reader.join();

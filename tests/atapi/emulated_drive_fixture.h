@@ -1,14 +1,14 @@
-// A drive context wired, as the card driver wires it, to the simulator's emulated drive behind
-// a real I/O window, with its medium in an image file and the virtual clock installed. The
-// library is the built QVATAPI.DLL, loaded by file name.
+// A drive context wired, as the card driver wires it, to the simulator's emulated drive in its
+// PC Card socket (a real I/O window), with its medium in an image file and the virtual clock
+// installed. The library is the built QVATAPI.DLL, loaded by file name.
 #pragma once
 
-#include <ceddk.h>
 #include <drive/drive_context.h>
 #include <gtest/gtest.h>
 #include <platform/clock.h>
 #include <sim/drive/emulated_drive.h>
 #include <sim/drive/medium_image.h>
+#include <sim/socket/pc_card_socket.h>
 
 #include <atomic>
 #include <filesystem>
@@ -30,28 +30,31 @@ protected:
     void SetUp() override {
         clock_ = &platform::UseVirtualClock(platform::MakeSystemTime(1999, 3, 18), 100000);
         ASSERT_NE(qv_.module, nullptr);
-        InitializeCriticalSection(&socket_.socketLock);
     }
     void TearDown() override {
-        Unmap();
-        drive_.reset();
-        DeleteCriticalSection(&socket_.socketLock);
+        Unplug();
         for (const auto& image : images_) std::filesystem::remove(image);
     }
 
-    // Builds the drive and puts the card in the socket. A front device, when given, is what
-    // the window reaches (it forwards to the drive).
+    // Builds the drive and puts its card in a fresh socket. A front device, when given, is
+    // what the window reaches instead (it forwards to the drive); the socket then only keeps
+    // the record, and the window is mapped here.
     void Insert(sim::DriveSettings settings = {}, bool wideBus = true,
                 std::function<platform::IoDevice&(sim::EmulatedDrive&)> front = {}) {
+        Unplug();
         drive_ = std::make_unique<sim::EmulatedDrive>(settings);
-        drive_->SetCardPullHandler([this] { PullCard(); });
-        socket_.socketWideBus = wideBus ? 1 : 0;
-        SetSocketState(socket_, SOCKET_STATE_USABLE);
-        window_ = platform::MapIoWindow(front ? front(*drive_) : *drive_, kWindowSize);
-        ASSERT_NE(window_.load(), nullptr);
-        context_.registerWindow = window_;
-        context_.controlRegister = window_ + kControlOffset;
-        context_.socket = &socket_;
+        socket_ = std::make_unique<sim::PcCardSocket>(wideBus);
+        if (!front) {
+            ASSERT_TRUE(socket_->Insert(*drive_));
+            socket_->WireContext(context_);
+            return;
+        }
+        frontWindow_ = platform::MapIoWindow(front(*drive_), kWindowSize);
+        ASSERT_NE(frontWindow_.load(), nullptr);
+        socket_->SetState(SOCKET_STATE_USABLE);
+        context_.registerWindow = frontWindow_;
+        context_.controlRegister = frontWindow_ + kControlOffset;
+        context_.socket = &socket_->record();
         if (settings.variant == sim::DriveVariant::Ata) context_.deviceKind = DEVICE_KIND_ATA;
     }
 
@@ -74,7 +77,6 @@ protected:
         for (int i = 0; i < attempts; ++i) {
             if (qv_.init(&context_) == 1) return true;
             clock_->Advance(500);
-            Settle();
         }
         return false;
     }
@@ -85,17 +87,21 @@ protected:
         ASSERT_EQ(qv_.checkMedia(&context_), 0u);
     }
 
-    // Time passing for the drive, which counts it in status polls: one read of the alternate
-    // status register, as the card driver's own polling would do.
-    void Settle() { (void)READ_REGISTER_UCHAR(context_.controlRegister); }
-
     // The card leaves the socket: the socket state changes first, then the window goes.
     void PullCard() {
-        SetSocketState(socket_, 1);
-        Unmap();
+        if (PUCHAR window = frontWindow_.exchange(nullptr)) {
+            socket_->SetState(sim::PcCardSocket::kStateEmpty);
+            platform::UnmapIoWindow(window);
+        } else if (socket_) {
+            socket_->PullCard();
+        }
     }
-    void Unmap() {
-        if (PUCHAR window = window_.exchange(nullptr)) platform::UnmapIoWindow(window);
+    bool CardIn() const { return SocketStateOf(socket_->record()) == SOCKET_STATE_USABLE; }
+    // Takes the card out and drops socket and drive, in that order.
+    void Unplug() {
+        if (socket_) PullCard();
+        socket_.reset();
+        drive_.reset();
     }
 
     std::vector<uint8_t> ImageBytes(const std::filesystem::path& image, uint64_t offset,
@@ -110,9 +116,9 @@ protected:
     const QvatapiLibrary& qv_ = QvatapiLibrary::Get();
     platform::VirtualClock* clock_ = nullptr;
     std::unique_ptr<sim::EmulatedDrive> drive_;
-    SocketRecord socket_{};
+    std::unique_ptr<sim::PcCardSocket> socket_;
     DriveContext context_{};
-    std::atomic<PUCHAR> window_{nullptr};
+    std::atomic<PUCHAR> frontWindow_{nullptr};
     std::vector<std::filesystem::path> images_;
 };
 
