@@ -1,4 +1,4 @@
-// The drive's protocol engine: busy phases that end after polls and time, the packet phase,
+// The drive's protocol engine: busy phases that end after bus accesses and time, the packet phase,
 // data bursts with DRQ, completion and error status, and the two resets.
 #include <windows.h>
 
