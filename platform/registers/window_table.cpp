@@ -13,27 +13,29 @@ std::atomic<size_t> slotsInUse{0};  // one past the highest slot ever claimed
 thread_local size_t lastSlot = 0;
 thread_local WindowSlot* insideSlot = nullptr;
 
-// Pins slot for an access to address when the slot's window holds it.
-bool TryPin(WindowSlot& slot, uintptr_t address) {
+// Pins slot for an access to address when the slot's window holds it; gives the window's
+// base, 0 when it does not. The base must be taken from here: a withdrawal clears the slot's
+// base before it waits for the pinned accesses to end.
+uintptr_t TryPin(WindowSlot& slot, uintptr_t address) {
     const uintptr_t base = slot.base.load(std::memory_order_acquire);
     if (base == 0 || address < base || address >= slot.end.load(std::memory_order_acquire)) {
-        return false;
+        return 0;
     }
     slot.accessors.fetch_add(1);
     // Paired with the withdrawal's store of 0 then read of accessors: either it sees this
     // access and waits for it, or this access sees the window gone.
     if (slot.base.load() != base) {
         slot.accessors.fetch_sub(1);
-        return false;
+        return 0;
     }
-    return true;
+    return base;
 }
 
-WindowSlot* Pin(uintptr_t address) {
-    if (TryPin(slots[lastSlot], address)) return &slots[lastSlot];
+WindowSlot* Pin(uintptr_t address, uintptr_t& base) {
+    if ((base = TryPin(slots[lastSlot], address)) != 0) return &slots[lastSlot];
     const size_t count = slotsInUse.load(std::memory_order_acquire);
     for (size_t i = 0; i < count; ++i) {
-        if (TryPin(slots[i], address)) {
+        if ((base = TryPin(slots[i], address)) != 0) {
             lastSlot = i;
             return &slots[i];
         }
@@ -51,10 +53,11 @@ void NoteSlotInUse(size_t index) {
 
 WindowAccess::WindowAccess(const volatile void* address) {
     const auto where = reinterpret_cast<uintptr_t>(address);
-    slot_ = Pin(where);
+    uintptr_t base = 0;
+    slot_ = Pin(where, base);
     if (slot_ == nullptr) throw AccessViolation{address};
     device_ = slot_->device.load(std::memory_order_acquire);
-    offset_ = static_cast<uint32_t>(where - slot_->base.load(std::memory_order_relaxed));
+    offset_ = static_cast<uint32_t>(where - base);
     outer_ = insideSlot;
     insideSlot = slot_;
 }

@@ -34,6 +34,38 @@ TEST(WindowTeardown, UnmappingWhileAnotherThreadLoopsEndsItsLoopCleanly) {
     EXPECT_EQ(device.accessCount.load(), reached);
 }
 
+// Counts accesses that arrive at an offset outside the window.
+class OffsetCheckingDevice final : public platform::IoDevice {
+public:
+    std::atomic<uint64_t> wrongOffsets{0};
+    uint8_t Read8(uint32_t offset) override { return Check(offset), 0; }
+    void Write8(uint32_t offset, uint8_t) override { Check(offset); }
+    uint16_t Read16(uint32_t offset) override { return Check(offset), 0; }
+    void Write16(uint32_t offset, uint16_t) override { Check(offset); }
+
+private:
+    void Check(uint32_t offset) {
+        if (offset >= 16) wrongOffsets.fetch_add(1);
+    }
+};
+
+TEST(WindowTeardown, AnAccessRacingTheRemovalStillReachesItsOwnOffset) {
+    OffsetCheckingDevice device;
+    for (int round = 0; round < 300; ++round) {
+        PUCHAR base = platform::MapIoWindow(device, 16);
+        std::atomic<bool> started{false};
+        std::thread poller([&] {
+            while (platform::GuardRegisterAccess([&] { READ_REGISTER_UCHAR(base + 7); })) {
+                started = true;
+            }
+        });
+        while (!started) std::this_thread::yield();
+        platform::UnmapIoWindow(base);
+        poller.join();
+    }
+    EXPECT_EQ(device.wrongOffsets.load(), 0u);
+}
+
 TEST(WindowTeardown, RemovalWaitsForAnAccessInProgress) {
     RecordingDevice device;
     PUCHAR base = platform::MapIoWindow(device, 16);
