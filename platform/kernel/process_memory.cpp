@@ -1,7 +1,13 @@
-// One address space for every process of the simulated handheld: a caller's pointer needs no
-// translation, and the caller's process is this one.
+// One address space holds every caller here: a caller's pointer is already the driver's.
 #include <pkfuncs.h>
 
-LPVOID MapPtrToProcess(LPVOID pointer, HANDLE) { return pointer; }
+namespace {
+// CE's pseudo handle of the current process.
+HANDLE const kThisProcess = reinterpret_cast<HANDLE>(static_cast<intptr_t>(0x42));
+}  // namespace
 
-HANDLE GetCallerProcess() { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-2)); }
+HANDLE GetCallerProcess() { return kThisProcess; }
+
+HANDLE GetCurrentProcess() { return kThisProcess; }
+
+LPVOID MapPtrToProcess(LPVOID pointer, HANDLE) { return pointer; }
