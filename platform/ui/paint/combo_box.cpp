@@ -35,7 +35,7 @@ void ScrollBar(HDC dc, const RECT& bar, int count, int visible, int top) {
     paint::Dither(dc, track);
     const int trackHeight = track.bottom - track.top;
     if (trackHeight > 0 && count > visible) {
-        const int thumb = std::max(kMinimumThumb, trackHeight * visible / count);
+        const int thumb = std::min(trackHeight, std::max(kMinimumThumb, trackHeight * visible / count));
         const int travel = std::max(0, trackHeight - thumb);
         const int offset = travel * std::clamp(top, 0, count - visible) / (count - visible);
         RECT knob{bar.left, track.top + offset, bar.right, track.top + offset + thumb};
