@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 namespace {
 
 constexpr COLORREF kMagenta = RGB(255, 0, 255);
@@ -44,27 +48,19 @@ void ExpectLogoOver(const platform::ui::Surface& before, const platform::ui::Sur
         }
 }
 
-TEST(MaskedDraw, TheLogoRecipeLeavesTheBackgroundWhereTheBitmapIsMagenta) {
-    const auto dib = drawing_test::FourBitDib(kWidth, kHeight, drawing_test::StandardPalette(), kLogo);
-    const platform::ui::Surface before = Background();
-    platform::ui::Surface screen = before;
-    HDC target = platform::ui::CreateSurfaceDC(screen, POINT{0, 0}, RECT{0, 0, 12, 9});
-    const int x = 3, y = 2;
-
-    HBITMAP logo = platform::ui::CreateBitmapFromDib(dib.data(), dib.size());
-    ASSERT_NE(logo, nullptr);
+// The main dialog's recipe: a mask from the image with the background set to the transparent
+// colour, a cut-out with the transparent parts blackened, the target's pixels masked and the
+// cut-out XORed in, all in memory contexts; only the copy in and the copy out touch the target.
+void DrawMasked(HDC target, HBITMAP logo, int x, int y, COLORREF transparent) {
     BITMAP info{};
     ASSERT_EQ(GetObject(logo, sizeof info, &info), static_cast<int>(sizeof info));
     const int w = info.bmWidth, h = info.bmHeight;
-    ASSERT_EQ(w, kWidth);
-    ASSERT_EQ(h, kHeight);
-
     HDC image = CreateCompatibleDC(target);
     HGDIOBJ oldImage = SelectObject(image, logo);
     HDC maskDc = CreateCompatibleDC(target);
     HBITMAP mask = CreateBitmap(w, h, 1, 1, nullptr);
     HGDIOBJ oldMask = SelectObject(maskDc, mask);
-    SetBkColor(image, kMagenta);
+    SetBkColor(image, transparent);
     ASSERT_TRUE(BitBlt(maskDc, 0, 0, w, h, image, 0, 0, SRCCOPY));
     HDC cutOut = CreateCompatibleDC(target);
     HBITMAP cutOutBitmap = CreateCompatibleBitmap(image, w, h);
@@ -89,10 +85,71 @@ TEST(MaskedDraw, TheLogoRecipeLeavesTheBackgroundWhereTheBitmapIsMagenta) {
     EXPECT_TRUE(DeleteObject(mask));
     EXPECT_TRUE(DeleteDC(maskDc));
     EXPECT_TRUE(DeleteDC(image));
+}
+
+TEST(MaskedDraw, TheLogoRecipeLeavesTheBackgroundWhereTheBitmapIsMagenta) {
+    const auto dib = drawing_test::FourBitDib(kWidth, kHeight, drawing_test::StandardPalette(), kLogo);
+    const platform::ui::Surface before = Background();
+    platform::ui::Surface screen = before;
+    HDC target = platform::ui::CreateSurfaceDC(screen, POINT{0, 0}, RECT{0, 0, 12, 9});
+    HBITMAP logo = platform::ui::CreateBitmapFromDib(dib.data(), dib.size());
+    ASSERT_NE(logo, nullptr);
+    DrawMasked(target, logo, 3, 2, kMagenta);
     EXPECT_TRUE(DeleteObject(logo));
     platform::ui::ReleaseSurfaceDC(target);
+    ExpectLogoOver(before, screen, 3, 2);
+}
 
-    ExpectLogoOver(before, screen, x, y);
+std::vector<BYTE> ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<BYTE>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The program's own logo, drawn where the main dialog draws it: no magenta pixel reaches the
+// dialog, and its background shows through every magenta pixel of the logo.
+TEST(MaskedDraw, TheProgramsLogoOnTheMainDialog) {
+    const auto file = ReadFile(std::filesystem::path(TANDEL_SOURCE_DIR) / "app/resources/logo.bmp");
+    ASSERT_GT(file.size(), 14u);
+    HBITMAP logo = platform::ui::CreateBitmapFromDib(file.data() + 14, file.size() - 14);  // no file header
+    ASSERT_NE(logo, nullptr);
+    const platform::ui::Surface picture = platform::ui::SurfaceFromBitmap(logo);
+    ASSERT_EQ(picture.width, 52);
+    ASSERT_EQ(picture.height, 93);
+
+    platform::ui::Surface client(278, 150, 0x00C0C0C0);
+    HDC dc = platform::ui::CreateSurfaceDC(client, POINT{0, 0}, RECT{0, 0, 278, 150});
+    DrawMasked(dc, logo, 150, 17, kMagenta);
+    platform::ui::ReleaseSurfaceDC(dc);
+    DeleteObject(logo);
+    size_t drawn = 0;
+    for (int y = 0; y < 150; ++y)
+        for (int x = 0; x < 278; ++x) {
+            ASSERT_NE(client.At(x, y), 0x00FF00FFu) << x << "," << y;
+            const bool inLogo = x >= 150 && x < 202 && y >= 17 && y < 110;
+            const uint32_t logoPixel = inLogo ? picture.At(x - 150, y - 17) : 0x00FF00FFu;
+            ASSERT_EQ(client.At(x, y), logoPixel == 0x00FF00FFu ? 0x00C0C0C0u : logoPixel) << x << "," << y;
+            drawn += logoPixel != 0x00FF00FFu;
+        }
+    EXPECT_GT(drawn, 100u) << "the logo has a picture on its magenta";
+}
+
+// The program's icon file holds a 32 x 32 and a 16 x 16 image; each decodes through its mask.
+TEST(IconFile, BothImagesOfTheProgramsIconDecode) {
+    const auto file = ReadFile(std::filesystem::path(TANDEL_SOURCE_DIR) / "app/resources/tandel.ico");
+    ASSERT_GE(file.size(), 6u);
+    const int count = file[4] | (file[5] << 8);
+    ASSERT_EQ(count, 2);
+    for (int i = 0; i < count; ++i) {
+        const BYTE* entry = file.data() + 6 + 16 * i;
+        const uint32_t size = entry[8] | (entry[9] << 8) | (entry[10] << 16) | (static_cast<uint32_t>(entry[11]) << 24);
+        const uint32_t offset = entry[12] | (entry[13] << 8) | (entry[14] << 16) | (static_cast<uint32_t>(entry[15]) << 24);
+        ASSERT_LE(static_cast<size_t>(offset) + size, file.size());
+        HICON icon = platform::ui::CreateIconFromImage(file.data() + offset, size);
+        ASSERT_NE(icon, nullptr) << i;
+        EXPECT_EQ(platform::ui::GetIconSize(icon).cx, entry[0]);
+        EXPECT_EQ(platform::ui::GetIconSize(icon).cy, entry[1]);
+        DestroyIcon(icon);
+    }
 }
 
 // The shorter classic sequence: XOR the image in, AND the mask, XOR the image again.
@@ -121,8 +178,8 @@ TEST(MaskedDraw, InvertAndInvertGivesTheSamePicture) {
     DeleteDC(image);
     DeleteObject(logo);
     platform::ui::ReleaseSurfaceDC(target);
-    // The image is XORed outside the mask too, so the magenta parts come back unchanged only
-    // because the mask is white there; the rest takes the logo's colours.
+    // Where the mask is white the two XORs cancel; where it is black the AND cleared the
+    // destination and the second XOR puts the logo's colour there.
     ExpectLogoOver(before, screen, 5, 4);
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 using drawing_test::MemoryCanvas;
@@ -149,6 +151,33 @@ TEST(BlockTransfer, BadHandlesFailWithInvalidHandle) {
     SetLastError(0);
     EXPECT_FALSE(BitBlt(canvas.dc(), 0, 0, 1, 1, reinterpret_cast<HDC>(0x1234), 0, 0, SRCCOPY));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+}  // namespace
+
+namespace {
+
+// Two UI threads create, use and delete objects at once; the handle table is shared.
+TEST(BlockTransfer, TwoThreadsWithTheirOwnContexts) {
+    auto worker = [](COLORREF colour, bool* right) {
+        *right = true;
+        for (int i = 0; i < 200; ++i) {
+            MemoryCanvas source(8, 8, std::vector<COLORREF>(64, colour));
+            MemoryCanvas dest(8, 8, std::vector<COLORREF>(64, 0x00FFFFFF));
+            HBRUSH brush = CreateSolidBrush(colour);
+            HGDIOBJ old = SelectObject(dest.dc(), brush);
+            BitBlt(dest.dc(), 0, 0, 8, 8, source.dc(), 0, 0, MERGECOPY);  // P & S
+            SelectObject(dest.dc(), old);
+            DeleteObject(brush);
+            for (COLORREF pixel : dest.Pixels()) *right = *right && pixel == colour;
+        }
+    };
+    bool first = false, second = false;
+    std::thread a(worker, RGB(10, 20, 30), &first), b(worker, RGB(200, 100, 50), &second);
+    a.join();
+    b.join();
+    EXPECT_TRUE(first);
+    EXPECT_TRUE(second);
 }
 
 }  // namespace
