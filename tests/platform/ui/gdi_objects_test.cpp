@@ -18,6 +18,7 @@ TEST(Selection, ReturnsThePreviousObjectAndABitmapLivesInOneContextAtATime) {
 
     SetLastError(0);
     EXPECT_EQ(SelectObject(second, bitmap), nullptr) << "still selected into the first context";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(SelectObject(first, original), bitmap);
     EXPECT_NE(SelectObject(second, bitmap), nullptr) << "free again once deselected";
 
