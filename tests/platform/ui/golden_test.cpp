@@ -3,6 +3,7 @@
 // reference instead; look at it before committing.
 #include "drawing_helpers.h"
 
+#include <platform/ui/compose.h>
 #include <platform/ui/images.h>
 #include <platform/ui/paint.h>
 #include <platform/ui/png.h>
@@ -95,26 +96,81 @@ Surface SampleScreen() {
     return screen;
 }
 
-TEST(Golden, SampleDialog) {
-    const std::filesystem::path reference = std::filesystem::path(TANDEL_GOLDEN_DIR) / "sample_dialog.png";
-    const Surface screen = SampleScreen();
+// Compares with golden/<name>.png, or rewrites it when TANDEL_UPDATE_GOLDEN=1.
+void ExpectMatchesGolden(const Surface& picture, const std::string& name) {
+    const std::filesystem::path reference = std::filesystem::path(TANDEL_GOLDEN_DIR) / (name + ".png");
     const char* update = std::getenv("TANDEL_UPDATE_GOLDEN");
     if (update && std::string(update) == "1") {
-        ASSERT_EQ(WritePng(screen, reference), "");
+        ASSERT_EQ(WritePng(picture, reference), "");
         GTEST_SKIP() << "reference rewritten: " << reference;
     }
     std::string error;
     const auto expected = ReadPng(reference, &error);
     ASSERT_TRUE(expected) << error << " (TANDEL_UPDATE_GOLDEN=1 writes it)";
-    ASSERT_EQ(expected->width, screen.width);
-    ASSERT_EQ(expected->height, screen.height);
+    ASSERT_EQ(expected->width, picture.width);
+    ASSERT_EQ(expected->height, picture.height);
     size_t differing = 0;
-    for (size_t i = 0; i < screen.pixels.size(); ++i) differing += screen.pixels[i] != expected->pixels[i];
+    for (size_t i = 0; i < picture.pixels.size(); ++i) differing += picture.pixels[i] != expected->pixels[i];
     if (differing != 0) {
-        const auto actual = std::filesystem::current_path() / "sample_dialog.actual.png";
-        EXPECT_EQ(WritePng(screen, actual), "");
+        const auto actual = std::filesystem::current_path() / (name + ".actual.png");
+        EXPECT_EQ(WritePng(picture, actual), "");
         FAIL() << differing << " pixels differ from " << reference << "; this run's picture: " << actual;
     }
+}
+
+TEST(Golden, SampleDialog) { ExpectMatchesGolden(SampleScreen(), "sample_dialog"); }
+
+// Two dialogs composed from a scene: the front one covers the back one, its program's client
+// pixels sit inside its frame under its controls, its open list lies over everything.
+ScreenScene SampleScene(const Surface& painted, HICON icon) {
+    ScreenScene scene;
+    WindowScene back;
+    back.window = FrameWindowRect(RECT{300, 40, 600, 120});
+    back.title = u"Quorva CE Tandel";
+    back.activity = FrameActivity::Inactive;
+    back.controls.push_back({RECT{10, 10, 42, 42}, MessageIcon::Exclamation});
+    back.controls.push_back({RECT{52, 18, 290, 44}, StaticScene{u"Please enter no more than 255 characters.", 0, true}});
+    back.controls.push_back({RECT{113, 52, 187, 75}, ButtonScene{u"OK", false, false, true, true}});
+    scene.windows.push_back(back);
+
+    WindowScene front;
+    front.window = FrameWindowRect(RECT{20, 30, 20 + 279, 30 + 154});
+    front.title = u"Quorva CE Tandel";
+    front.smallIcon = icon;
+    front.closeBox = true;
+    front.client = &painted;
+    front.controls.push_back({RECT{36, 10, 243, 23}, StaticScene{u"Select the backup to restore:", 0, true}});
+    front.controls.push_back({RECT{34, 30, 244, 30 + kComboClosedHeight}, ComboScene{u"Backup 1999-03-18 23.05", true, true, true}});
+    front.controls.push_back({RECT{31, 110, 105, 133}, ButtonScene{u"OK", false, false, true, true}});
+    front.controls.push_back({RECT{170, 110, 244, 133}, ButtonScene{u"Cancel", false, false, false, true}});
+    front.controls.push_back({RECT{31, 80, 244, 90}, ProgressLook{0, 100, 60, true}});
+    front.controls.push_back({RECT{250, 80, 266, 96}, IconScene{icon}});
+    front.droppedList = ListScene{RECT{54, 30 + 30 + kComboClosedHeight, 264, 30 + 30 + kComboClosedHeight + 2 + 4 * kListItemHeight},
+                                  {u"Backup 1999-03-17 08.00", u"Backup 1999-03-18 23.05", u"Backup 1999-03-19 12.30"},
+                                  1, 0};
+    scene.windows.push_back(front);
+    scene.taskbar = {{u"Quorva CE Tandel", icon, true}};
+    return scene;
+}
+
+TEST(Composition, WindowsBackToFrontWithClientPixelsControlsAndList) {
+    Surface painted(100, 60, 0x00C0C0C0);  // the program painted a logo-like block in its client
+    for (int y = 20; y < 50; ++y)
+        for (int x = 150 - 100; x < 100; ++x) painted.At(x, y) = 0x00808080;
+    HICON icon = SampleIcon();
+    Surface screen;
+    ComposeScreen(SampleScene(painted, icon), screen);
+    DestroyIcon(icon);
+    ASSERT_EQ(screen.width, kScreenWidth);
+    ASSERT_EQ(screen.height, kScreenHeight);
+    EXPECT_EQ(screen.At(5, 5), 0x008080u) << "desktop";
+    EXPECT_EQ(screen.At(20 + 60, 30 + 45), 0x808080u) << "the program's client pixels";
+    EXPECT_EQ(screen.At(20 + 200, 30 + 45), 0xC0C0C0u) << "dialog background past the painted surface";
+    EXPECT_EQ(screen.At(295, 60), 0xC0C0C0u) << "the front window covers the back one";
+    EXPECT_EQ(screen.At(100, 30 + 30 + kComboClosedHeight + 1 + kListItemHeight + 6), 0x000080u)
+        << "the open list's selected row";
+    EXPECT_EQ(screen.At(630, kScreenHeight - 10), 0xC0C0C0u) << "taskbar";
+    ExpectMatchesGolden(screen, "composed_screen");
 }
 
 TEST(PngFiles, RoundTripAndCleanFailures) {
