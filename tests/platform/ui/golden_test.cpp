@@ -164,8 +164,8 @@ TEST(Composition, WindowsBackToFrontWithClientPixelsControlsAndList) {
     ASSERT_EQ(screen.width, kScreenWidth);
     ASSERT_EQ(screen.height, kScreenHeight);
     EXPECT_EQ(screen.At(5, 5), 0x008080u) << "desktop";
-    EXPECT_EQ(screen.At(20 + 60, 30 + 45), 0x808080u) << "the program's client pixels";
-    EXPECT_EQ(screen.At(20 + 200, 30 + 45), 0xC0C0C0u) << "dialog background past the painted surface";
+    EXPECT_EQ(screen.At(20 + 60, 30 + 25), 0x808080u) << "the program's client pixels";
+    EXPECT_EQ(screen.At(20 + 200, 30 + 25), 0xC0C0C0u) << "dialog background past the painted surface";
     EXPECT_EQ(screen.At(295, 60), 0xC0C0C0u) << "the front window covers the back one";
     EXPECT_EQ(screen.At(100, 30 + 30 + kComboClosedHeight + 1 + kListItemHeight + 6), 0x000080u)
         << "the open list's selected row";
