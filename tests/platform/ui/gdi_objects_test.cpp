@@ -161,6 +161,42 @@ TEST(Fills, ClippingNarrowsWithIntersectClipRect) {
     EXPECT_EQ(canvas.Pixels(), (std::vector<COLORREF>{0, RGB(255, 255, 255), RGB(255, 255, 255)}));
 }
 
+TEST(Shapes, RectangleFramesWithThePenAndFillsWithTheBrush) {
+    MemoryCanvas canvas(4, 4, std::vector<COLORREF>(16, RGB(9, 9, 9)));
+    HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
+    HBRUSH brush = CreateSolidBrush(RGB(0, 0, 255));
+    HGDIOBJ oldPen = SelectObject(canvas.dc(), pen);
+    HGDIOBJ oldBrush = SelectObject(canvas.dc(), brush);
+    ASSERT_TRUE(Rectangle(canvas.dc(), 0, 0, 4, 3));  // right and bottom are outside
+    const COLORREF r = RGB(255, 0, 0), b = RGB(0, 0, 255), o = RGB(9, 9, 9);
+    EXPECT_EQ(canvas.Pixels(), (std::vector<COLORREF>{r, r, r, r,
+                                                      r, b, b, r,
+                                                      r, r, r, r,
+                                                      o, o, o, o}));
+    SelectObject(canvas.dc(), GetStockObject(NULL_BRUSH));
+    SelectObject(canvas.dc(), GetStockObject(WHITE_PEN));
+    ASSERT_TRUE(Rectangle(canvas.dc(), 0, 0, 3, 3));
+    EXPECT_EQ(canvas.Pixels()[5], b) << "a hollow brush leaves the inside";
+    SelectObject(canvas.dc(), oldPen);
+    SelectObject(canvas.dc(), oldBrush);
+    DeleteObject(pen);
+    DeleteObject(brush);
+    EXPECT_EQ(CreatePen(99, 1, 0), nullptr);
+}
+
+TEST(Shapes, PolylineLeavesOutItsLastPoint) {
+    MemoryCanvas canvas(4, 4, std::vector<COLORREF>(16, 0x00FFFFFF));
+    SelectObject(canvas.dc(), GetStockObject(BLACK_PEN));
+    const POINT points[] = {{0, 0}, {3, 0}, {3, 3}};
+    ASSERT_TRUE(Polyline(canvas.dc(), points, 3));
+    const COLORREF k = 0, w = 0x00FFFFFF;
+    EXPECT_EQ(canvas.Pixels(), (std::vector<COLORREF>{k, k, k, k,
+                                                      w, w, w, k,
+                                                      w, w, w, k,
+                                                      w, w, w, w}));
+    EXPECT_FALSE(Polyline(canvas.dc(), points, 1));
+}
+
 bool Same(const RECT& a, RECT b) { return EqualRect(&a, &b); }
 
 TEST(Rectangles, Helpers) {

@@ -64,6 +64,19 @@ TEST(SystemFont, AverageWidthMatchesTheDialogBaseUnits) {
     EXPECT_EQ(Width(page.dc, u""), 0);
 }
 
+TEST(SystemFont, ExtentsOfEachPrefixAndHowManyFit) {
+    Page page;
+    int fit = -1;
+    int extents[6] = {};
+    SIZE size{};
+    ASSERT_TRUE(GetTextExtentExPoint(page.dc, u"Backup", 6, Width(page.dc, u"Bac"), &fit, extents, &size));
+    EXPECT_EQ(fit, 3);
+    EXPECT_EQ(extents[2], Width(page.dc, u"Bac"));
+    EXPECT_EQ(extents[5], Width(page.dc, u"Backup"));
+    EXPECT_EQ(size.cx, extents[5]);
+    EXPECT_FALSE(GetTextExtentExPoint(page.dc, u"x", -1, 10, &fit, nullptr, &size));
+}
+
 TEST(SystemFont, BoldIsWiderAndFontsComeFromLogicalDescriptions) {
     Page page;
     LOGFONT bold{};
