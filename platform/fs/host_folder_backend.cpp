@@ -39,27 +39,35 @@ std::optional<std::u16string> CeNameOf(const char* hostName) {
     return name;
 }
 
-std::optional<stdfs::path> FindChild(const stdfs::path& folder, std::u16string_view name) {
-    auto exact = folder / ToUtf8(name);
+// One host entry with what the host says about it.
+struct HostEntry {
+    stdfs::path path;
     struct stat st{};
-    if (::stat(exact.c_str(), &st) == 0) return exact;
+    bool IsFolder() const { return S_ISDIR(st.st_mode); }
+};
+
+std::optional<HostEntry> StatEntry(stdfs::path path) {
+    HostEntry entry{std::move(path)};
+    if (::stat(entry.path.c_str(), &entry.st) != 0) return std::nullopt;
+    return entry;
+}
+
+// The entry of folder whose name matches without regard to case. The exact spelling is tried
+// first: it is the common case and costs one stat instead of reading the folder.
+std::optional<HostEntry> FindChild(const stdfs::path& folder, std::u16string_view name) {
+    if (auto exact = StatEntry(folder / ToUtf8(name))) return exact;
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) return std::nullopt;
-    std::optional<stdfs::path> found;
+    std::optional<HostEntry> found;
     while (dirent* entry = ::readdir(dir)) {
         auto ceName = CeNameOf(entry->d_name);
         if (ceName && EqualsIgnoreCase(*ceName, name)) {
-            found = folder / entry->d_name;
+            found = StatEntry(folder / entry->d_name);
             break;
         }
     }
     ::closedir(dir);
     return found;
-}
-
-bool IsFolder(const stdfs::path& path) {
-    struct stat st{};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string KeyOf(const PathParts& path) {
@@ -71,8 +79,8 @@ std::string KeyOf(const PathParts& path) {
 // Where a CE path is on the host: in the store, in the ROM folder, or both (a store folder
 // that also holds ROM files, such as \Windows).
 struct HostPlace {
-    std::optional<stdfs::path> store;
-    std::optional<stdfs::path> rom;
+    std::optional<HostEntry> store;
+    std::optional<HostEntry> rom;
     bool Exists() const { return store || rom; }
 };
 
@@ -94,16 +102,17 @@ public:
 
     // 2 for a missing last part, 3 for a missing or non-folder part before it.
     DWORD Locate(const PathParts& path, HostPlace& place) {
-        place.store = root_;
-        if (!rom_.empty() && IsFolder(rom_)) place.rom = rom_;
+        place.store = StatEntry(root_);
+        place.rom = rom_.empty() ? std::nullopt : StatEntry(rom_);
+        if (place.rom && !place.rom->IsFolder()) place.rom.reset();
         for (size_t i = 0; i < path.size(); ++i) {
             const bool last = i + 1 == path.size();
             HostPlace next;
-            if (place.store) next.store = FindChild(*place.store, path[i]);
-            if (place.rom) next.rom = FindChild(*place.rom, path[i]);
+            if (place.store) next.store = FindChild(place.store->path, path[i]);
+            if (place.rom) next.rom = FindChild(place.rom->path, path[i]);
             if (!last) {
-                if (next.store && !IsFolder(*next.store)) next.store.reset();
-                if (next.rom && !IsFolder(*next.rom)) next.rom.reset();
+                if (next.store && !next.store->IsFolder()) next.store.reset();
+                if (next.rom && !next.rom->IsFolder()) next.rom.reset();
             }
             if (!next.Exists()) return last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
             place = std::move(next);
@@ -111,43 +120,45 @@ public:
         return 0;
     }
 
-    DWORD Describe(const PathParts& path, const HostPlace& place, EntryInfo& info) {
-        struct stat st{};
-        const bool inStore = place.store.has_value();
-        const auto& host = inStore ? *place.store : *place.rom;
-        if (::stat(host.c_str(), &st) != 0) return fs::HostError(errno, ERROR_FILE_NOT_FOUND);
-        info.name = path.empty() ? std::u16string() : *CeNameOf(host.filename().c_str());
-        info.size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
-        info.accessed = fs::TicksOf(st.st_atim);
-        info.written = fs::TicksOf(st.st_mtim);
+    EntryInfo Describe(const std::string& key, const HostEntry& host, bool inStore) {
+        EntryInfo info;
+        const auto name = CeNameOf(host.path.filename().c_str());
+        info.name = name.value_or(u"");
+        info.size = host.IsFolder() ? 0 : static_cast<uint64_t>(host.st.st_size);
+        info.accessed = fs::TicksOf(host.st.st_atim);
+        info.written = fs::TicksOf(host.st.st_mtim);
         info.created = info.written;
-        info.attributes = S_ISDIR(st.st_mode) ? kFolder : 0;
+        info.attributes = host.IsFolder() ? kFolder : 0;
         if (!inStore) {
-            if (!S_ISDIR(st.st_mode)) info.attributes |= kInRom | kReadOnly;
-            return 0;
+            if (!host.IsFolder()) info.attributes |= kInRom | kReadOnly;
+            return info;
         }
-        if (auto kept = journal_->Get(KeyOf(path))) {
+        if (auto kept = journal_->Get(key)) {
             info.attributes |= kept->attributes & kKeptBits;
             if (kept->created != 0) info.created = kept->created;
         }
         // A file a person made read-only on the host reads as read-only here too.
-        if (!(st.st_mode & S_IWUSR) && !S_ISDIR(st.st_mode)) info.attributes |= kReadOnly;
-        return 0;
+        if (!(host.st.st_mode & S_IWUSR) && !host.IsFolder()) info.attributes |= kReadOnly;
+        return info;
     }
 
-    // The store folder for path, made when the folder so far exists only in ROM.
+    // The store folder for a CE folder, made (with the ROM's spelling) where the folder so far
+    // exists only in ROM.
     DWORD StoreFolder(const PathParts& folder, stdfs::path& host) {
         host = root_;
-        HostPlace place;
-        for (size_t i = 0; i < folder.size(); ++i) {
-            const PathParts upTo(folder.begin(), folder.begin() + static_cast<long>(i) + 1);
-            if (Locate(upTo, place) != 0) return ERROR_PATH_NOT_FOUND;
-            if (place.store && IsFolder(*place.store)) {
-                host = *place.store;
+        std::optional<stdfs::path> rom;
+        if (!rom_.empty()) rom = rom_;
+        for (const auto& part : folder) {
+            auto inStore = FindChild(host, part);
+            auto inRom = rom ? FindChild(*rom, part) : std::nullopt;
+            rom = inRom && inRom->IsFolder() ? std::optional(inRom->path) : std::nullopt;
+            if (inStore) {
+                if (!inStore->IsFolder()) return ERROR_PATH_NOT_FOUND;
+                host = inStore->path;
                 continue;
             }
-            if (place.store || !place.rom || !IsFolder(*place.rom)) return ERROR_PATH_NOT_FOUND;
-            host /= place.rom->filename();
+            if (!rom) return ERROR_PATH_NOT_FOUND;
+            host /= rom->filename();
             if (::mkdir(host.c_str(), 0777) != 0 && errno != EEXIST) {
                 return fs::HostError(errno, ERROR_PATH_NOT_FOUND);
             }
@@ -160,7 +171,7 @@ public:
         return StoreFolder(PathParts(path.begin(), path.end() - 1), folder);
     }
 
-    // The host path a new entry of this name gets (the spelling of an existing one is kept).
+    // The host path a new entry of this name gets.
     DWORD NewEntry(const PathParts& path, stdfs::path& host) {
         stdfs::path folder;
         if (DWORD error = Parent(path, folder); error != 0) return error;
@@ -195,8 +206,8 @@ public:
         HostPlace place;
         stdfs::path final = temp_.parent_path() / ToUtf8(target_.back());
         if (impl_->Locate(target_, place) == 0 && place.store) {
-            if (IsFolder(*place.store)) return ERROR_ACCESS_DENIED;
-            final = *place.store;
+            if (place.store->IsFolder()) return ERROR_ACCESS_DENIED;
+            final = place.store->path;
         }
         if (::rename(temp_.c_str(), final.c_str()) != 0) {
             return fs::HostError(errno, ERROR_WRITE_FAULT);
@@ -224,7 +235,10 @@ HostFolderBackend::~HostFolderBackend() = default;
 DWORD HostFolderBackend::Stat(const PathParts& path, EntryInfo& info) {
     HostPlace place;
     if (DWORD error = impl_->Locate(path, place); error != 0) return error;
-    return impl_->Describe(path, place, info);
+    info = impl_->Describe(KeyOf(path), place.store ? *place.store : *place.rom,
+                           place.store.has_value());
+    if (path.empty()) info.name.clear();
+    return 0;
 }
 
 DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& entries) {
@@ -232,21 +246,21 @@ DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& e
     if (impl_->Locate(folder, place) != 0) return ERROR_PATH_NOT_FOUND;
     entries.clear();
     std::vector<std::u16string> seen;
-    for (const auto& host : {place.store, place.rom}) {
-        if (!host || !IsFolder(*host)) continue;
-        DIR* dir = ::opendir(host->c_str());
+    const std::string folderKey = KeyOf(folder);
+    for (const auto* host : {&place.store, &place.rom}) {
+        if (!*host || !(*host)->IsFolder()) continue;
+        DIR* dir = ::opendir((*host)->path.c_str());
         if (dir == nullptr) continue;
         while (dirent* entry = ::readdir(dir)) {
             auto name = CeNameOf(entry->d_name);
             if (!name) continue;
-            const auto folded = Folded(*name);
+            auto folded = Folded(*name);
             if (std::find(seen.begin(), seen.end(), folded) != seen.end()) continue;
-            PathParts path = folder;
-            path.push_back(*name);
-            EntryInfo info;
-            if (Stat(path, info) != 0) continue;
-            seen.push_back(folded);
-            entries.push_back(std::move(info));
+            auto child = StatEntry((*host)->path / entry->d_name);
+            if (!child) continue;
+            entries.push_back(impl_->Describe(folderKey + "\\" + ToUtf8(folded), *child,
+                                              host == &place.store));
+            seen.push_back(std::move(folded));
         }
         ::closedir(dir);
     }
@@ -269,10 +283,10 @@ DWORD HostFolderBackend::RemoveFolder(const PathParts& path) {
     HostPlace place;
     if (DWORD error = impl_->Locate(path, place); error != 0) return error;
     if (!place.store) return ERROR_ACCESS_DENIED;
-    if (!IsFolder(*place.store)) return ERROR_DIRECTORY;
+    if (!place.store->IsFolder()) return ERROR_DIRECTORY;
     std::vector<EntryInfo> entries;
     if (place.rom && List(path, entries) == 0 && !entries.empty()) return ERROR_DIR_NOT_EMPTY;
-    if (::rmdir(place.store->c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    if (::rmdir(place.store->path.c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
     impl_->journal_->Erase(KeyOf(path));
     return 0;
 }
@@ -295,10 +309,10 @@ DWORD HostFolderBackend::OpenFile(const PathParts& path, std::unique_ptr<FileDat
     HostPlace place;
     if (DWORD error = impl_->Locate(path, place); error != 0) return error;
     const auto& host = place.store ? *place.store : *place.rom;
-    if (IsFolder(host)) return ERROR_ACCESS_DENIED;
+    if (host.IsFolder()) return ERROR_ACCESS_DENIED;
     // ROM files and files the host keeps read-only open for reading; writes then fail with 5.
-    int fd = place.store ? ::open(host.c_str(), O_RDWR | O_CLOEXEC) : -1;
-    if (fd < 0) fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = place.store ? ::open(host.path.c_str(), O_RDWR | O_CLOEXEC) : -1;
+    if (fd < 0) fd = ::open(host.path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
     file = std::make_unique<fs::HostFile>(fd, impl_->journal_, KeyOf(path));
     return 0;
@@ -308,8 +322,8 @@ DWORD HostFolderBackend::DeleteFile(const PathParts& path) {
     HostPlace place;
     if (DWORD error = impl_->Locate(path, place); error != 0) return error;
     if (!place.store) return ERROR_ACCESS_DENIED;
-    if (IsFolder(*place.store)) return ERROR_ACCESS_DENIED;
-    if (::unlink(place.store->c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    if (place.store->IsFolder()) return ERROR_ACCESS_DENIED;
+    if (::unlink(place.store->path.c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
     impl_->journal_->Erase(KeyOf(path));
     return 0;
 }
@@ -322,10 +336,10 @@ DWORD HostFolderBackend::SetAttributes(const PathParts& path, DWORD attributes) 
     auto kept = impl_->journal_->Get(key).value_or(fs::KeptMetadata{});
     kept.attributes = attributes & kKeptBits;
     impl_->journal_->Put(key, kept);
-    struct stat st{};
-    if (!IsFolder(*place.store) && ::stat(place.store->c_str(), &st) == 0) {
-        const mode_t mode = (attributes & kReadOnly) ? (st.st_mode & ~0222) : (st.st_mode | S_IWUSR);
-        ::chmod(place.store->c_str(), mode & 07777);
+    if (!place.store->IsFolder()) {
+        const mode_t mode = place.store->st.st_mode;
+        ::chmod(place.store->path.c_str(),
+                ((attributes & kReadOnly) ? (mode & ~0222) : (mode | S_IWUSR)) & 07777);
     }
     return 0;
 }
@@ -337,7 +351,7 @@ DWORD HostFolderBackend::SetTimes(const PathParts& path, const FileTimes& times)
     struct timespec stamps[2] = {{0, UTIME_OMIT}, {0, UTIME_OMIT}};
     if (times.accessed) stamps[0] = fs::TimespecOf(*times.accessed);
     if (times.written) stamps[1] = fs::TimespecOf(*times.written);
-    if (::utimensat(AT_FDCWD, place.store->c_str(), stamps, 0) != 0) {
+    if (::utimensat(AT_FDCWD, place.store->path.c_str(), stamps, 0) != 0) {
         return fs::HostError(errno, ERROR_ACCESS_DENIED);
     }
     if (times.created) {
