@@ -45,6 +45,8 @@ public:
         held_.insert(platform::Folded(path));
     }
     void SetWriteProtected(bool on) { writeProtected_ = on; }
+    // The largest single write that reached the wrapped store.
+    DWORD LargestWrite() const { return budget_->largest; }
     void Clear() {
         std::lock_guard lock(mutex_);
         failures_.clear();
@@ -99,6 +101,7 @@ private:
     struct Budget {
         std::atomic<int64_t> remaining{INT64_MAX};
         std::atomic<DWORD> error{ERROR_DISK_FULL};
+        std::atomic<DWORD> largest{0};
     };
 
     class CountedData final : public FileData {
@@ -112,6 +115,9 @@ private:
             if (budget_->remaining.fetch_sub(count) < static_cast<int64_t>(count)) {
                 budget_->remaining = 0;
                 return budget_->error;
+            }
+            DWORD seen = budget_->largest;
+            while (count > seen && !budget_->largest.compare_exchange_weak(seen, count)) {
             }
             return inner_->Write(offset, buffer, count);
         }

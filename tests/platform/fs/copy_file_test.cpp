@@ -35,6 +35,17 @@ TYPED_TEST(Copies, ACopyHasTheContentsAttributesAndLastWriteTime) {
     EXPECT_EQ(ReadText(u"\\src"), contents);
 }
 
+TYPED_TEST(Copies, ContentsMoveInBoundedChunksWhateverTheFileSize) {
+    HANDLE file = Open(u"\\large", GENERIC_WRITE, 0, CREATE_NEW);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(SetFilePointer(file, 8 << 20, nullptr, FILE_BEGIN), 8u << 20);
+    ASSERT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+    ASSERT_TRUE(CopyFile(u"\\large", u"\\copy", FALSE));
+    EXPECT_LE(this->Faults().LargestWrite(), 64u * 1024);
+    EXPECT_EQ(GetFileAttributes(u"\\copy"), FILE_ATTRIBUTE_ARCHIVE);
+}
+
 TYPED_TEST(Copies, RefusalsLeaveTheDestinationAsItWas) {
     ASSERT_TRUE(WriteText(u"\\src", "new"));
     ASSERT_TRUE(WriteText(u"\\dst", "old"));
