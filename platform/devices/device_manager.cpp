@@ -301,6 +301,34 @@ HANDLE RegisterInProcessDevice(std::u16string_view prefix, DWORD index,
     return devices::Add(prefix, index, std::move(device));
 }
 
+namespace {
+
+std::vector<std::shared_ptr<devices::DeviceEntry>> AllDevices() {
+    auto& table = devices::Table();
+    std::lock_guard lock(table.mutex);
+    std::vector<std::shared_ptr<devices::DeviceEntry>> entries;
+    for (const auto& [handle, entry] : table.byHandle) entries.push_back(entry);
+    return entries;
+}
+
+template <class Call>
+void ForEachLiveDevice(Call call) {
+    for (const auto& entry : AllDevices()) {
+        std::shared_lock lock(entry->gate);
+        if (!entry->gone) call(*entry->device);
+    }
+}
+
+}  // namespace
+
+void PowerDownDevices() {
+    ForEachLiveDevice([](StreamDevice& device) { device.PowerDown(); });
+}
+
+void PowerUpDevices() {
+    ForEachLiveDevice([](StreamDevice& device) { device.PowerUp(); });
+}
+
 void ResetDevices() {
     std::vector<HANDLE> handles;
     {

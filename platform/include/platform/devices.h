@@ -31,6 +31,10 @@ public:
 // 183 when the name is taken, 87 for a bad prefix or an index above 9.
 HANDLE RegisterInProcessDevice(std::u16string_view prefix, DWORD index,
                                std::shared_ptr<StreamDevice> device);
+// The handheld's power switch: every registered device's PowerDown (PowerUp) entry.
+void PowerDownDevices();
+void PowerUpDevices();
+
 // Deregisters every device (for tests).
 void ResetDevices();
 

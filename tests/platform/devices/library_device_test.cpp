@@ -185,6 +185,19 @@ TEST_F(LibraryDevice, ControlRequestsFromSeveralThreadsAllArrive) {
     EXPECT_TRUE(DeregisterDevice(device));
 }
 
+TEST_F(LibraryDevice, ThePowerSwitchReachesEveryLiveDriver) {
+    const int downs = log_->powerDowns, ups = log_->powerUps;
+    HANDLE device = RegisterDevice(u"TST", 5, u"TSTDRV.DLL", 1);
+    ASSERT_NE(device, nullptr);
+    platform::PowerDownDevices();
+    platform::PowerUpDevices();
+    EXPECT_EQ(log_->powerDowns - downs, 1);
+    EXPECT_EQ(log_->powerUps - ups, 1);
+    ASSERT_TRUE(DeregisterDevice(device));
+    platform::PowerDownDevices();
+    EXPECT_EQ(log_->powerDowns - downs, 1);
+}
+
 TEST_F(LibraryDevice, ControlRequestsNeedADeviceHandle) {
     BYTE in[1] = {};
     SetLastError(kSentinel);

@@ -72,5 +72,9 @@ CE_EXPORT BOOL TST_IOControl(DWORD_PTR open, DWORD code, PBYTE in, DWORD inSize,
     return FALSE;
 }
 
-CE_EXPORT void TST_PowerUp(DWORD_PTR) {}
-CE_EXPORT void TST_PowerDown(DWORD_PTR) {}
+CE_EXPORT void TST_PowerUp(DWORD_PTR dev) {
+    if (dev == reinterpret_cast<DWORD_PTR>(&device)) ++log.powerUps;
+}
+CE_EXPORT void TST_PowerDown(DWORD_PTR dev) {
+    if (dev == reinterpret_cast<DWORD_PTR>(&device)) ++log.powerDowns;
+}
