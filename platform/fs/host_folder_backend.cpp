@@ -88,15 +88,21 @@ struct HostPlace {
 
 class HostFolderBackend::Impl {
 public:
+    static stdfs::path WithoutTrailingSeparator(const stdfs::path& folder) {
+        auto path = folder.lexically_normal();
+        return path.has_filename() || !path.has_parent_path() ? path : path.parent_path();
+    }
+
     explicit Impl(HostFolderOptions options)
-        : root_(std::move(options.folder)), rom_(std::move(options.romFolder)) {
+        : root_(WithoutTrailingSeparator(options.folder)), rom_(std::move(options.romFolder)) {
         std::error_code error;
         stdfs::create_directories(root_, error);
         auto journalFile = options.journal;
         if (journalFile.empty()) {
             journalFile = root_;
-            journalFile += ".attributes";
+            journalFile += ".attributes";  // beside the folder, never inside it
         }
+        stdfs::create_directories(journalFile.parent_path(), error);
         journal_ = std::make_shared<fs::AttributeJournal>(journalFile);
     }
 

@@ -100,6 +100,28 @@ TEST_F(HostFolder, RomFilesAppearMergedAndCannotBeChanged) {
     EXPECT_EQ(HostText(Rom() / "Windows" / "font.ttf"), "glyphs");
 }
 
+TEST_F(HostFolder, ATornJournalLineIsPassedOverOnRestart) {
+    ASSERT_TRUE(WriteText(u"\\a", "x"));
+    ASSERT_TRUE(WriteText(u"\\b", "x"));
+    ASSERT_TRUE(SetFileAttributes(u"\\a", FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributes(u"\\b", FILE_ATTRIBUTE_SYSTEM));
+    platform::ResetFileSystem();  // lets go of the journal
+    auto journal = Store();
+    journal += ".attributes";
+    std::ofstream(journal, std::ios::app) << "P 2 12";
+    Restart();
+    EXPECT_EQ(GetFileAttributes(u"\\a"), FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(GetFileAttributes(u"\\b"), FILE_ATTRIBUTE_SYSTEM);
+}
+
+TEST_F(HostFolder, TheJournalLivesBesideTheFolderWhateverItsSpelling) {
+    platform::MountRoot(std::make_shared<platform::HostFolderBackend>(
+        platform::HostFolderOptions{Store() / "", {}, {}}));
+    ASSERT_TRUE(WriteText(u"\\a", "x"));
+    ASSERT_TRUE(SetFileAttributes(u"\\a", FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(List(u"\\*.*"), std::vector<std::string>{"a"});
+}
+
 TEST_F(HostFolder, HostNamesNoCePathCanReachAreLeftOut) {
     std::ofstream(Store() / "pipe|name") << "x";
     std::ofstream(Store() / "tab\tname") << "x";
