@@ -11,8 +11,6 @@ namespace fs = platform::fs;
 namespace platform::fs {
 namespace {
 
-constexpr DWORD kCopyableCreateAttributes = kSettableAttributes;
-
 bool WantsChange(DWORD access, DWORD disposition) {
     return (access & GENERIC_WRITE) || disposition == CREATE_ALWAYS ||
            disposition == TRUNCATE_EXISTING;
@@ -66,7 +64,7 @@ HANDLE CreateNew(const Resolved& where, const OpenRequest& request) {
     }
     // A new file is marked for archiving, as one changed since the last backup.
     const DWORD attributes =
-        (request.attributes & kCopyableCreateAttributes) | FILE_ATTRIBUTE_ARCHIVE;
+        (request.attributes & kSettableAttributes) | FILE_ATTRIBUTE_ARCHIVE;
     std::unique_ptr<FileData> data;
     if (DWORD error = where.backend->CreateFile(where.relative, attributes, Now(), data);
         error != 0) {
@@ -157,8 +155,7 @@ BOOL SetEndOfFile(HANDLE file) {
 DWORD GetFileSize(HANDLE file, LPDWORD fileSizeHigh) {
     auto object = fs::FileOf(file);
     if (!object) return INVALID_FILE_SIZE;
-    uint64_t size = 0;
-    object->Size(size);
+    const uint64_t size = object->Size();
     if (fileSizeHigh != nullptr) *fileSizeHigh = static_cast<DWORD>(size >> 32);
     // A low half that reads as the failure value is told apart by a last error of 0.
     if (static_cast<DWORD>(size) == INVALID_FILE_SIZE) SetLastError(0);

@@ -66,11 +66,6 @@ BOOL FileObject::SetEnd() {
     return TRUE;
 }
 
-BOOL FileObject::Size(uint64_t& size) {
-    size = data_->Size();
-    return TRUE;
-}
-
 BOOL FileObject::SetTimes(const FileTimes& times) {
     if (!Allows(GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
     if (DWORD error = data_->SetTimes(times); error != 0) return Fail(error);

@@ -17,7 +17,7 @@ public:
     BOOL Write(const void* buffer, DWORD count, DWORD& done) override;
     DWORD Seek(LONG distance, LONG* distanceHigh, DWORD method) override;
     BOOL SetEnd();
-    BOOL Size(uint64_t& size);
+    uint64_t Size() { return data_->Size(); }
     BOOL SetTimes(const FileTimes& times);
     FileData& Data() { return *data_; }
     DWORD Close() override;

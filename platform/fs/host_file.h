@@ -25,8 +25,6 @@ public:
     DWORD GetTimes(FileTimeTicks& created, FileTimeTicks& accessed,
                    FileTimeTicks& written) override;
 
-    int Descriptor() const { return fd_; }
-    void Rekey(std::string key) { key_ = std::move(key); }
 
 private:
     int fd_;

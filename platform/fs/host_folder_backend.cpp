@@ -19,7 +19,7 @@ namespace stdfs = std::filesystem;
 namespace platform {
 namespace {
 
-constexpr DWORD kReadOnly = 0x01, kFolder = 0x10, kArchive = 0x20, kInRom = 0x40;
+constexpr DWORD kReadOnly = 0x01, kFolder = 0x10, kInRom = 0x40;
 constexpr DWORD kKeptBits = 0x01 | 0x02 | 0x04 | 0x20;
 // Staged copies carry a character no CE name may hold, so no listing ever shows them.
 constexpr char kStagedMark[] = "|staged-";

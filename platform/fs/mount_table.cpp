@@ -61,7 +61,7 @@ std::vector<EntryInfo> MountPointEntries() {
         EntryInfo info;
         if (mount.backend->Stat({}, info) != 0) info = {};
         info.name = mount.name;
-        info.attributes = FILE_ATTRIBUTE_DIRECTORY | (info.attributes & ~FILE_ATTRIBUTE_DIRECTORY);
+        info.attributes |= FILE_ATTRIBUTE_DIRECTORY;
         entries.push_back(std::move(info));
     }
     return entries;
