@@ -143,6 +143,21 @@ TEST_F(LibraryDevice, ActivationReadsTheDriverFromTheRegistry) {
     CloseHandle(open);
     EXPECT_TRUE(DeactivateDevice(device));
     EXPECT_EQ(Since().deinits, 1);
+    // Without an Index the first free number from 1 is taken.
+    testing_support::LoadHive(R"(REGEDIT4
+
+[HKEY_LOCAL_MACHINE\Drivers\Test]
+"Dll"="TstDrv.dll"
+"Prefix"="TST"
+)");
+    HANDLE taken = RegisterDevice(u"TST", 1, u"TSTDRV.DLL", 1);
+    HANDLE unnumbered = ActivateDevice(u"Drivers\\Test", 1);
+    ASSERT_NE(unnumbered, nullptr);
+    open = OpenTst(u"TST2:");
+    EXPECT_NE(open, INVALID_HANDLE_VALUE);
+    CloseHandle(open);
+    DeactivateDevice(unnumbered);
+    DeregisterDevice(taken);
     SetLastError(kSentinel);
     EXPECT_EQ(ActivateDevice(u"Drivers\\Missing", 1), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
