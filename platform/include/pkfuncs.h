@@ -1,8 +1,9 @@
-// Kernel services for drivers: translating a caller's buffer address. Every process shares one
-// address space here, so a mapped pointer is the pointer itself.
+// Kernel functions that drivers call on the buffers their callers hand them. Every caller shares
+// one address space here, so a pointer needs no translation.
 #pragma once
 
 #include "windef.h"
 
-LPVOID MapPtrToProcess(LPVOID pointer, HANDLE process);
 HANDLE GetCallerProcess();
+HANDLE GetCurrentProcess();
+LPVOID MapPtrToProcess(LPVOID pointer, HANDLE process);

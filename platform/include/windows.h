@@ -6,3 +6,6 @@
 #include "winbase.h"
 #include "winreg.h"
 #include "cewchar.h"
+#include "cefiles.h"
+#include "cedevice.h"
+#include "wingdi.h"
