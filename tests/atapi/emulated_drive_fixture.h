@@ -3,6 +3,8 @@
 // installed. The library is the built QVATAPI.DLL, loaded by file name.
 #pragma once
 
+#include <unistd.h>
+
 #include <drive/drive_context.h>
 #include <gtest/gtest.h>
 #include <platform/clock.h>
@@ -62,7 +64,7 @@ protected:
     std::filesystem::path NewImage(uint32_t blocks) {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         auto path = std::filesystem::path(::testing::TempDir()) /
-                    (std::string("qvatapi_") + test->name() + "_" +
+                    (std::string("qvatapi_") + std::to_string(::getpid()) + "_" + test->name() + "_" +
                      std::to_string(images_.size()) + ".img");
         EXPECT_TRUE(sim::CreateBlankImage(path, blocks));
         images_.push_back(path);
