@@ -7,3 +7,4 @@
 #include "winreg.h"
 #include "cewchar.h"
 #include "wingdi.h"
+#include "winuser.h"

@@ -10,8 +10,8 @@ namespace platform::ui::detail {
 namespace {
 
 RECT WindowRectFor(const DialogTemplate& dialog) {
-    int width = DialogUnitsToPixelsX(dialog.cx) + 2 * kDialogFrame;
-    int height = DialogUnitsToPixelsY(dialog.cy) + 2 * kDialogFrame;
+    int width = DialogUnitsToPixelsX(dialog.cx) + 2 * kDialogFrameWidth;
+    int height = DialogUnitsToPixelsY(dialog.cy) + 2 * kDialogFrameWidth;
     if ((dialog.style & WS_CAPTION) == WS_CAPTION) height += kCaptionHeight;
     const int x = DialogUnitsToPixelsX(dialog.x);
     const int y = DialogUnitsToPixelsY(dialog.y);

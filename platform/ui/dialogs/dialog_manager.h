@@ -3,6 +3,7 @@
 // thread's own queue.
 #pragma once
 
+#include <platform/ui/paint.h>
 #include <platform/ui/resources.h>
 #include <windows.h>
 #include <winuser.h>
@@ -48,3 +49,9 @@ void CentreWindow(HWND window);
 namespace platform::ui::detail {
 HWND GetAncestorTopLevel(HWND window);
 }
+
+namespace platform::ui {
+// Dialog base units, fixed at those of 8-point MS Sans Serif at 96 dpi.
+inline constexpr int kBaseUnitX = 6;
+inline constexpr int kBaseUnitY = 13;
+}  // namespace platform::ui

@@ -1,7 +1,7 @@
 // Which module owns which resources, and the CE API's resource functions over them.
 #include <platform/ui/resources.h>
 #include <winbase.h>
-#include <winuser.h>
+#include <windows.h>
 
 #include <dlfcn.h>
 #include <sys/auxv.h>

@@ -459,7 +459,7 @@ int GetSystemMetrics(int index) {
         case SM_CYSCREEN: return kScreenHeight;
         case SM_CYCAPTION: return kCaptionHeight;
         case SM_CXDLGFRAME:
-        case SM_CYDLGFRAME: return kDialogFrame;
+        case SM_CYDLGFRAME: return kDialogFrameWidth;
         case SM_CXICON:
         case SM_CYICON: return 32;
         case SM_CXSMICON:

@@ -80,10 +80,10 @@ RECT ClientRectOnScreenLocked(Window* window) {
     if (window->parent) return rect;
     if ((window->style & WS_CAPTION) == WS_CAPTION || (window->style & WS_DLGFRAME) ||
         (window->exStyle & WS_EX_DLGMODALFRAME) || window->kind == Kind::Dialog) {
-        rect.left += kDialogFrame;
-        rect.right -= kDialogFrame;
-        rect.bottom -= kDialogFrame;
-        rect.top += kDialogFrame;
+        rect.left += kDialogFrameWidth;
+        rect.right -= kDialogFrameWidth;
+        rect.bottom -= kDialogFrameWidth;
+        rect.top += kDialogFrameWidth;
     }
     if ((window->style & WS_CAPTION) == WS_CAPTION) rect.top += kCaptionHeight;
     return rect;

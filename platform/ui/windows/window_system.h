@@ -3,7 +3,8 @@
 // so procedures may re-enter the window system freely and run nested modal loops.
 #pragma once
 
-#include <platform/ui/screen.h>
+#include <platform/ui/paint.h>
+#include <platform/ui/surface.h>
 #include <windows.h>
 #include <winuser.h>
 
@@ -15,6 +16,11 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+namespace platform::ui {
+// Work area: the screen less the taskbar at its bottom.
+inline constexpr int kWorkAreaHeight = kScreenHeight - kTaskbarHeight;
+}  // namespace platform::ui
 
 namespace platform::ui::detail {
 
@@ -43,6 +49,8 @@ struct Window {
     WNDPROC proc = nullptr;
     LONG_PTR userData = 0;
     bool needsPaint = true;
+    // What the window's own painting drew into its client area (top-level windows).
+    std::shared_ptr<Surface> client;
 
     // Dialogs.
     DLGPROC dialogProc = nullptr;
@@ -113,6 +121,8 @@ public:
     static WindowSystem& Get();
 
     std::mutex mutex;
+    // Guards the client surfaces between BeginPaint and EndPaint against the presenters.
+    std::mutex surfaces;
     // Signalled whenever windows appear, go, change or a queue goes idle (automation waits).
     std::condition_variable changed;
 
