@@ -24,7 +24,7 @@ std::vector<ChildFacts> Children(HWND dialog) {
     if (!w) return facts;
     for (HWND child : w->children) {
         Window* c = system.Find(child);
-        if (c) facts.push_back({child, c->style, IsVisibleLocked(c) && IsEnabledLocked(c)});
+        if (c) facts.push_back({child, c->style, (c->style & WS_VISIBLE) && IsEnabledLocked(c)});
     }
     return facts;
 }

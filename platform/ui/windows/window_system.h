@@ -174,3 +174,10 @@ LRESULT DialogWindowProc(HWND, UINT, WPARAM, LPARAM);
 bool LookupClass(std::u16string_view name, Kind& kind, WNDPROC& proc);
 
 }  // namespace platform::ui::detail
+
+namespace platform::ui::detail {
+// The caption's buttons on screen (empty when the window has none): the close box at the
+// caption's right end, the help button to its left.
+RECT CloseBoxRectLocked(Window* window);
+RECT HelpButtonRectLocked(Window* window);
+}  // namespace platform::ui::detail
