@@ -85,7 +85,8 @@ protected:
             return TRUE;
         }
         if (id == IDOK || id == IDCANCEL) return Dialog::OnCommand(wParam, lParam);
-        EndDialog(id);
+        // Buttons end the dialog with their ids; other controls' notifications do not.
+        if (HIWORD(wParam) == BN_CLICKED) EndDialog(id);
         return TRUE;
     }
     void OnClose() override {
