@@ -35,9 +35,11 @@ HGDIOBJ Swap(std::shared_ptr<T>& slot, HGDIOBJ& slotHandle, std::shared_ptr<T> o
 
 // A bitmap lives in at most one context at a time (the shared 1 x 1 default excepted).
 HGDIOBJ SelectBitmap(HDC handle, Dc& dc, std::shared_ptr<Bitmap> bitmap, HGDIOBJ bitmapHandle) {
-    if (dc.surface) return nullptr;
     std::lock_guard lock(SelectionLock());
-    if (!bitmap->stock && bitmap->selectedInto && bitmap->selectedInto != handle) return nullptr;
+    if (dc.surface || (!bitmap->stock && bitmap->selectedInto && bitmap->selectedInto != handle)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
     if (dc.bitmap && !dc.bitmap->stock) dc.bitmap->selectedInto = nullptr;
     if (!bitmap->stock) bitmap->selectedInto = handle;
     return Swap(dc.bitmap, dc.bitmapHandle, std::move(bitmap), bitmapHandle);

@@ -47,17 +47,17 @@ struct EdgeColours {
     int bottomRight;
 };
 
-// The two colours of one 2-pixel edge ring. A soft edge (buttons) swaps the light greys so the
-// outer highlight is white.
+// The colours of the outer and inner rings of an edge. A soft edge (buttons) puts the extreme
+// colours outside: white and black outer, light grey and grey inner.
 EdgeColours OuterColours(UINT edge, UINT flags) {
     const bool soft = flags & BF_SOFT;
     if (edge & BDR_RAISEDOUTER) return {soft ? COLOR_3DHILIGHT : COLOR_3DLIGHT, COLOR_3DDKSHADOW};
-    return {COLOR_3DSHADOW, COLOR_3DHILIGHT};
+    return {soft ? COLOR_3DDKSHADOW : COLOR_3DSHADOW, COLOR_3DHILIGHT};
 }
 EdgeColours InnerColours(UINT edge, UINT flags) {
     const bool soft = flags & BF_SOFT;
     if (edge & BDR_RAISEDINNER) return {soft ? COLOR_3DLIGHT : COLOR_3DHILIGHT, COLOR_3DSHADOW};
-    return {COLOR_3DDKSHADOW, COLOR_3DLIGHT};
+    return {soft ? COLOR_3DSHADOW : COLOR_3DDKSHADOW, COLOR_3DLIGHT};
 }
 
 // One ring: top and left first, then right and bottom over the corners they share, which

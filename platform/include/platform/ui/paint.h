@@ -32,7 +32,7 @@ HFONT CaptionFont();
 enum class FrameActivity { Active, Inactive };
 
 struct FrameLook {
-    std::u16string_view title;
+    std::u16string_view title{};
     HICON smallIcon = nullptr;  // drawn 16 x 16 at the caption's left when given
     FrameActivity activity = FrameActivity::Active;
     bool closeBox = false;      // only with the system-menu style
@@ -55,7 +55,7 @@ void PaintDialogBackground(HDC dc, const RECT& rect);
 
 // --- push button ---
 struct PushButtonLook {
-    std::u16string_view text;   // with '&' mnemonic prefixes
+    std::u16string_view text{};  // with '&' mnemonic prefixes
     bool pressed = false;
     bool focused = false;       // draws the focus rectangle
     bool defaultLook = false;   // the black default-button border
@@ -66,7 +66,7 @@ void PaintPushButton(HDC dc, const RECT& rect, const PushButtonLook& look);
 
 // --- static text ---
 struct StaticTextLook {
-    std::u16string_view text;
+    std::u16string_view text{};
     DWORD style = 0;            // the SS_ bits: left 0, centre 1, right 2, simple 0xB,
                                 // left without word wrap 0xC, no prefix 0x80
     bool enabled = true;
@@ -87,7 +87,7 @@ void PaintProgressBar(HDC dc, const RECT& rect, const ProgressLook& look);
 
 // --- drop-down-list combo box ---
 struct ComboLook {
-    std::u16string_view text;   // the current selection's text ("" for none)
+    std::u16string_view text{};  // the current selection's text ("" for none)
     bool focused = false;       // highlights the selection and draws the focus rectangle
     bool dropped = false;       // the arrow button drawn pushed
     bool enabled = true;
@@ -98,7 +98,7 @@ void PaintComboBox(HDC dc, const RECT& rect, const ComboLook& look);
 RECT ComboArrowRect(const RECT& rect);
 
 struct DroppedListLook {
-    std::span<const std::u16string_view> items;
+    std::span<const std::u16string_view> items{};
     int selected = -1;          // highlighted item, -1 none
     int topIndex = 0;           // first item shown
     HFONT font = nullptr;
@@ -115,7 +115,7 @@ void PaintMessageIcon(HDC dc, POINT topLeft, MessageIcon icon);
 
 // --- taskbar ---
 struct TaskbarEntry {
-    std::u16string_view title;
+    std::u16string_view title{};
     HICON smallIcon = nullptr;
     bool active = false;        // drawn pushed in
 };
