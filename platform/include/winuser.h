@@ -412,3 +412,13 @@ LPVOID LockResource(HGLOBAL data);
 HMODULE GetModuleHandle(LPCWSTR moduleName);
 
 #endif  // RC_INVOKED
+
+#ifndef RC_INVOKED
+// Icons and bitmaps of a module's resources. LoadIcon picks the group's image closest to the
+// large icon size; the icon stays the module's (one handle per group, never destroyed).
+HICON LoadIcon(HINSTANCE instance, LPCWSTR iconName);
+// A new bitmap each call; the caller deletes it.
+struct HBITMAP__;
+typedef HBITMAP__* HBITMAP;
+HBITMAP LoadBitmap(HINSTANCE instance, LPCWSTR bitmapName);
+#endif

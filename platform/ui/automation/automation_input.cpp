@@ -57,21 +57,50 @@ void PostLocked(WindowRecord* target, UINT message, WPARAM wParam, LPARAM lParam
     detail::NotifyLocked();
 }
 
-bool PostKey(UINT message, UINT virtualKey, uint8_t modifiers) {
-    DWORD thread = 0;
-    {
-        auto lock = detail::Lock();
-        WindowRecord* top = WindowSystem::Get().Find(WindowSystem::Get().foreground);
-        if (!top) return false;
-        thread = top->thread;
-    }
+// The thread whose window is in front: it takes the keyboard's input.
+DWORD KeyboardThread() {
+    auto lock = detail::Lock();
+    WindowRecord* top = WindowSystem::Get().Find(WindowSystem::Get().foreground);
+    return top ? top->thread : 0;
+}
+
+bool PostKey(DWORD thread, UINT message, UINT virtualKey, uint8_t modifiers) {
+    if (thread == 0) return false;
     detail::PostInput(thread, message, virtualKey, modifiers, nullptr);
     return true;
 }
 
+UINT DownMessage(uint8_t modifiers) { return (modifiers & kAlt) ? WM_SYSKEYDOWN : WM_KEYDOWN; }
+UINT UpMessage(uint8_t modifiers) { return (modifiers & kAlt) ? WM_SYSKEYUP : WM_KEYUP; }
+
+RECT TaskbarRect() { return RECT{0, kScreenHeight - kTaskbarHeight, kScreenWidth, kScreenHeight}; }
+
+// A tap on the taskbar brings that button's window to the front.
+bool ClickTaskbar(POINT p) {
+    const auto entries = TaskbarEntries();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!Inside(TaskbarButtonRect(TaskbarRect(), i, entries.size()), p)) continue;
+        auto lock = detail::Lock();
+        if (WindowRecord* top = WindowSystem::Get().Find(entries[i].window)) ActivateLocked(top);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
+bool ClickTaskbarEntry(HWND window) {
+    const auto entries = TaskbarEntries();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].window != window) continue;
+        const RECT r = TaskbarButtonRect(TaskbarRect(), i, entries.size());
+        return ClickPoint(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    }
+    return false;
+}
+
 bool ClickPoint(POINT p) {
+    if (Inside(TaskbarRect(), p)) return ClickTaskbar(p);
     auto lock = detail::Lock();
     auto& system = WindowSystem::Get();
     for (HWND handle : system.zOrder) {
@@ -136,15 +165,18 @@ bool ClickHelpButton(HWND window) {
 }
 
 bool KeyDown(UINT virtualKey, uint8_t modifiers) {
-    return PostKey((modifiers & kAlt) ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, modifiers);
+    return PostKey(KeyboardThread(), DownMessage(modifiers), virtualKey, modifiers);
 }
 
 bool KeyUp(UINT virtualKey, uint8_t modifiers) {
-    return PostKey((modifiers & kAlt) ? WM_SYSKEYUP : WM_KEYUP, virtualKey, modifiers);
+    return PostKey(KeyboardThread(), UpMessage(modifiers), virtualKey, modifiers);
 }
 
 bool PressKey(UINT virtualKey, uint8_t modifiers) {
-    return KeyDown(virtualKey, modifiers) && KeyUp(virtualKey, modifiers);
+    // Both to the same thread: the key-down may end the window before the key-up is sent.
+    const DWORD thread = KeyboardThread();
+    return PostKey(thread, DownMessage(modifiers), virtualKey, modifiers) &&
+           PostKey(thread, UpMessage(modifiers), virtualKey, modifiers);
 }
 
 }  // namespace platform::ui::automation

@@ -5,6 +5,8 @@
 
 #include <platform/text.h>
 
+#include <algorithm>
+
 namespace platform::ui::automation {
 namespace {
 
@@ -120,10 +122,15 @@ std::optional<ControlInfo> ControlByText(HWND dialog, std::u16string_view text) 
 }
 
 std::vector<WindowInfo> TaskbarEntries() {
+    // In the order the windows were created: a button keeps its place as windows take turns
+    // at the front.
     std::vector<WindowInfo> entries;
     for (auto& info : Windows()) {
         if (info.onTaskbar) entries.push_back(info);
     }
+    std::sort(entries.begin(), entries.end(), [](const WindowInfo& a, const WindowInfo& b) {
+        return reinterpret_cast<uintptr_t>(a.window) < reinterpret_cast<uintptr_t>(b.window);
+    });
     return entries;
 }
 

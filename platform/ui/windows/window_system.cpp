@@ -129,24 +129,18 @@ void RunShownHook(HWND window) {
 namespace platform::ui::detail {
 namespace {
 
-bool HasCaption(Window* w) { return !w->parent && (w->style & WS_CAPTION) == WS_CAPTION; }
-
-RECT CaptionButtonRect(Window* w, int slot) {
-    const int right = w->rect.right - kDialogFrameWidth - 2 - slot * (kCaptionButtonWidth + 2);
-    const int top = w->rect.top + kDialogFrameWidth + (kCaptionHeight - 1 - kCaptionButtonHeight) / 2;
-    return RECT{right - kCaptionButtonWidth, top, right, top + kCaptionButtonHeight};
+FrameLook LookOf(Window* w) {
+    const bool caption = !w->parent && (w->style & WS_CAPTION) == WS_CAPTION;
+    FrameLook look;
+    look.closeBox = caption && (w->style & WS_SYSMENU);
+    look.helpButton = caption && (w->exStyle & WS_EX_CONTEXTHELP);
+    return look;
 }
 
 }  // namespace
 
-RECT CloseBoxRectLocked(Window* w) {
-    if (!HasCaption(w) || !(w->style & WS_SYSMENU)) return RECT{};
-    return CaptionButtonRect(w, 0);
-}
-
-RECT HelpButtonRectLocked(Window* w) {
-    if (!HasCaption(w) || !(w->exStyle & WS_EX_CONTEXTHELP)) return RECT{};
-    return CaptionButtonRect(w, (w->style & WS_SYSMENU) ? 1 : 0);
-}
+// The painter's geometry, so taps land where the buttons are drawn.
+RECT CloseBoxRectLocked(Window* w) { return CaptionCloseBoxRect(w->rect, LookOf(w)); }
+RECT HelpButtonRectLocked(Window* w) { return CaptionHelpButtonRect(w->rect, LookOf(w)); }
 
 }  // namespace platform::ui::detail

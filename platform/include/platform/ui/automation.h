@@ -9,7 +9,10 @@
 
 #include <windows.h>
 
+#include <platform/ui/surface.h>
+
 #include <chrono>
+#include <filesystem>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -72,6 +75,8 @@ bool ClickPoint(POINT screen);
 bool Click(HWND control);
 bool ClickCloseBox(HWND window);
 bool ClickHelpButton(HWND window);
+// Taps the window's button on the taskbar, which brings it to the front.
+bool ClickTaskbarEntry(HWND window);
 bool PressKey(UINT virtualKey, uint8_t modifiers = kNone);
 // Key down only / key up only (Space presses on down and clicks on up).
 bool KeyDown(UINT virtualKey, uint8_t modifiers = kNone);
@@ -91,6 +96,11 @@ bool Settle(Limit limit = kDefaultLimit);
 // Virtual clock only: moves time on by `milliseconds`, delivering each timer as it falls due
 // and settling after each.
 void AdvanceTime(DWORD milliseconds);
+
+// The screen as it looks now: desktop, windows back to front, taskbar.
+Surface CaptureScreen();
+// Writes the screen as a PNG; "" or what went wrong.
+std::string Snapshot(const std::filesystem::path& file);
 
 // Called on the showing thread each time a top-level window appears.
 void SetWindowShownObserver(std::function<void(const WindowInfo&)> observer);
