@@ -44,7 +44,7 @@ void ActivateLocked(WindowRecord* top) {
     system.zOrder.insert(system.zOrder.begin(), top->handle);
     system.foreground = top->handle;
     system.Queue(top->thread).active = top->handle;
-    top->needsPaint = true;
+    detail::MarkForPaintLocked(top);
     detail::NotifyLocked();
 }
 

@@ -13,7 +13,7 @@ template <class F>
 auto WithWindow(HWND handle, F&& f) {
     auto lock = Lock();
     Window* window = WindowSystem::Get().Find(handle);
-    if (window) window->needsPaint = true;
+    if (window) MarkForPaintLocked(window);
     auto result = f(window);
     NotifyLocked();
     return result;

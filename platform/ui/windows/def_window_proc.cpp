@@ -14,8 +14,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             if (!w) return FALSE;
             auto* text = reinterpret_cast<LPCWSTR>(lParam);
             w->text = text ? text : u"";
-            w->needsPaint = true;
-            if (Window* top = WindowSystem::Get().Find(TopLevelOfLocked(hwnd))) top->needsPaint = true;
+            MarkForPaintLocked(w);
+            if (Window* top = WindowSystem::Get().Find(TopLevelOfLocked(hwnd))) MarkForPaintLocked(top);
             NotifyLocked();
             return TRUE;
         }
@@ -55,7 +55,7 @@ LRESULT DefWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             HICON& slot = wParam == ICON_BIG ? w->bigIcon : w->smallIcon;
             auto old = reinterpret_cast<LRESULT>(slot);
             slot = reinterpret_cast<HICON>(lParam);
-            w->needsPaint = true;
+            MarkForPaintLocked(w);
             NotifyLocked();
             return old;
         }

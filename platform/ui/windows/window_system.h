@@ -156,6 +156,8 @@ HWND TopLevelOfLocked(HWND window);
 RECT ScreenRectLocked(Window* window);
 RECT ClientRectOnScreenLocked(Window* window);
 void NotifyLocked();  // wake automation waiters
+// The window's look changed: its thread gets a paint request when next idle.
+void MarkForPaintLocked(Window* window);
 bool HasWorkLocked(ThreadQueue& queue);
 DWORD NextTimerDueLocked(bool& any);
 

@@ -1,5 +1,6 @@
 // The test resource script, compiled by the resource compiler in the build, read back through
 // the parser and the CE resource functions.
+#include <platform/ui/images.h>
 #include <platform/ui/resources.h>
 #include <windows.h>
 
@@ -248,6 +249,31 @@ TEST(ResourceFiles, TruncatedTemplatesAndTablesAreRefused) {
     EXPECT_FALSE(ParseIconGroup(shortGroup));
     const std::vector<uint8_t> shortDib{40, 0, 0, 0, 52, 0};
     EXPECT_FALSE(ReadDibInfo(shortDib));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ResourceImages, LoadIconAndLoadBitmapDecodeTheProgramsPictures) {
+    HICON icon = LoadIcon(nullptr, MAKEINTRESOURCE(102));
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(platform::ui::GetIconSize(icon).cx, 32);  // the image nearest the large size
+    EXPECT_EQ(platform::ui::GetIconSize(icon).cy, 32);
+    EXPECT_EQ(LoadIcon(nullptr, MAKEINTRESOURCE(102)), icon);  // one handle per group
+    EXPECT_EQ(LoadIcon(nullptr, MAKEINTRESOURCE(103)), nullptr);
+
+    HBITMAP logo = LoadBitmap(nullptr, MAKEINTRESOURCE(136));
+    ASSERT_NE(logo, nullptr);
+    BITMAP info{};
+    ASSERT_NE(GetObject(logo, sizeof info, &info), 0);
+    EXPECT_EQ(info.bmWidth, 52);
+    EXPECT_EQ(info.bmHeight, 93);
+    HBITMAP second = LoadBitmap(nullptr, MAKEINTRESOURCE(136));
+    EXPECT_NE(second, logo);  // a new bitmap each time, the caller's to delete
+    DeleteObject(second);
+    DeleteObject(logo);
+    EXPECT_EQ(LoadBitmap(nullptr, MAKEINTRESOURCE(137)), nullptr);
 }
 
 }  // namespace
