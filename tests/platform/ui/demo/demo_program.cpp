@@ -3,13 +3,17 @@
 // thread, a selection list and a closing message. Run it under a script:
 //   ui_demo --script demo.script
 #include <platform/clock.h>
+#include <platform/ui/automation.h>
+#include <platform/ui/presenter.h>
 #include <platform/ui/script.h>
 #include <ui_framework.h>
 #include <windows.h>
 
 #include <atomic>
 #include <cstring>
+#include <future>
 #include <iostream>
+#include <thread>
 
 namespace {
 
@@ -221,7 +225,23 @@ int main(int argc, char** argv) {
         return platform::ui::automation::RunProgramUnderScript([] { return ui::RunApplication(); },
                                                                argv[2], std::cout);
     }
-    std::cerr << "usage: ui_demo --script FILE\n"
-                 "(the demo runs headless under an automation script)\n";
-    return 2;
+    if (argc != 1) {
+        std::cerr << "usage: ui_demo [--script FILE]\n"
+                     "  without a script the screen is shown in a window\n";
+        return 2;
+    }
+    std::promise<int> exit;
+    auto exitCode = exit.get_future();
+    std::thread program([&] { exit.set_value(ui::RunApplication()); });
+    const std::string error = platform::ui::RunWindowPresenter(
+        [&] { return exitCode.wait_for(std::chrono::seconds(0)) != std::future_status::ready; });
+    if (!error.empty()) {
+        std::cerr << "ui_demo: " << error << "\n";
+        // Nobody can answer the program's dialogs: end them.
+        while (exitCode.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+            for (const auto& window : platform::ui::automation::Windows()) EndDialog(window.window, IDCANCEL);
+        }
+    }
+    program.join();
+    return error.empty() ? exitCode.get() : 3;
 }
