@@ -113,6 +113,7 @@ typedef WORD ATOM;
 typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef BOOL (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+typedef BOOL (*WNDENUMPROC)(HWND, LPARAM);
 
 #define MAKEINTRESOURCE(i) (reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define IS_INTRESOURCE(r) ((reinterpret_cast<ULONG_PTR>(r) >> 16) == 0)
@@ -356,6 +357,8 @@ LONG_PTR GetWindowLongPtr(HWND window, int index);
 LONG_PTR SetWindowLongPtr(HWND window, int index, LONG_PTR value);
 HWND GetParent(HWND window);
 HWND GetWindow(HWND window, UINT relation);
+// Every descendant, depth first in z-order, until the callback answers FALSE.
+BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM parameter);
 BOOL GetWindowRect(HWND window, LPRECT rect);
 BOOL GetClientRect(HWND window, LPRECT rect);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);

@@ -492,3 +492,19 @@ int MulDiv(int number, int numerator, int denominator) {
 LRESULT CallWindowProc(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return proc ? proc(window, message, wParam, lParam) : 0;
 }
+
+BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM parameter) {
+    if (!callback) return FALSE;
+    std::vector<HWND> all;
+    {
+        auto lock = Lock();
+        Window* window = FindOrFail(parent);
+        if (!window) return FALSE;
+        for (HWND child : window->children) CollectLocked(child, all);
+    }
+    // Collected first, so windows that go meanwhile are skipped rather than followed.
+    for (HWND each : all) {
+        if (IsWindow(each) && !callback(each, parameter)) break;
+    }
+    return TRUE;
+}

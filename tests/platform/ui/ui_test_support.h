@@ -32,7 +32,7 @@ public:
             for (const auto& window : automation::Windows()) {
                 if (window.thread == id_) EndDialog(window.window, -2);
             }
-            automation::WaitUntil([&] { return Ready(); }, std::chrono::milliseconds(100));
+            if (!result_) future_.wait_for(std::chrono::milliseconds(100));
         }
         if (Ready()) {
             thread_.join();
@@ -45,9 +45,12 @@ public:
                future_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
     }
     DWORD Id() const { return id_; }
-    // The result, or nothing when the thread has not finished within a few seconds.
+    // The result, or nothing when the thread has not finished within a few seconds. Waits in
+    // real time only: virtual time stays where the test put it.
     std::optional<INT_PTR> Result() {
-        if (!automation::WaitUntil([&] { return Ready(); })) return std::nullopt;
+        if (!result_ && future_.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            return std::nullopt;
+        }
         if (!result_.has_value()) result_ = future_.get();
         return result_;
     }
