@@ -225,9 +225,23 @@ int main(int argc, char** argv) {
         return platform::ui::automation::RunProgramUnderScript([] { return ui::RunApplication(); },
                                                                argv[2], std::cout);
     }
+    if (argc == 2 && std::strcmp(argv[1], "--terminal") == 0) {
+        std::promise<int> exit;
+        auto exitCode = exit.get_future();
+        std::thread program([&] { exit.set_value(ui::RunApplication()); });
+        auto ended = [&] { return exitCode.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
+        platform::ui::automation::WaitUntil([] { return !platform::ui::automation::Windows().empty(); });
+        platform::ui::RunTerminalPresenter(ended, std::cin, std::cout);
+        while (!ended()) {
+            for (const auto& window : platform::ui::automation::Windows()) EndDialog(window.window, IDCANCEL);
+            exitCode.wait_for(std::chrono::milliseconds(20));
+        }
+        program.join();
+        return exitCode.get();
+    }
     if (argc != 1) {
-        std::cerr << "usage: ui_demo [--script FILE]\n"
-                     "  without a script the screen is shown in a window\n";
+        std::cerr << "usage: ui_demo [--script FILE | --terminal]\n"
+                     "  without either the screen is shown in a window\n";
         return 2;
     }
     std::promise<int> exit;
