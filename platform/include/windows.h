@@ -6,5 +6,7 @@
 #include "winbase.h"
 #include "winreg.h"
 #include "cewchar.h"
+#include "cefiles.h"
+#include "cedevice.h"
 #include "wingdi.h"
 #include "winuser.h"

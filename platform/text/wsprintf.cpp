@@ -8,7 +8,7 @@ namespace {
 
 constexpr size_t kMaxOutput = 1024;
 
-struct Spec {
+struct Field {
     bool leftAlign = false;
     bool zeroPad = false;
     int width = 0;
@@ -36,26 +36,26 @@ private:
     size_t length_ = 0;
 };
 
-const WCHAR* ParseSpec(const WCHAR* p, Spec& spec) {
+const WCHAR* ParseField(const WCHAR* p, Field& field) {
     for (;; ++p) {
-        if (*p == u'-') spec.leftAlign = true;
-        else if (*p == u'0') spec.zeroPad = true;
+        if (*p == u'-') field.leftAlign = true;
+        else if (*p == u'0') field.zeroPad = true;
         else break;
     }
-    for (; *p >= u'0' && *p <= u'9'; ++p) spec.width = spec.width * 10 + (*p - u'0');
+    for (; *p >= u'0' && *p <= u'9'; ++p) field.width = field.width * 10 + (*p - u'0');
     if (*p == u'.') {
-        spec.precision = 0;
-        for (++p; *p >= u'0' && *p <= u'9'; ++p) spec.precision = spec.precision * 10 + (*p - u'0');
+        field.precision = 0;
+        for (++p; *p >= u'0' && *p <= u'9'; ++p) field.precision = field.precision * 10 + (*p - u'0');
     }
-    if (*p == u'l' || *p == u'h') spec.size = static_cast<char>(*p++);
-    spec.conversion = *p;
+    if (*p == u'l' || *p == u'h') field.size = static_cast<char>(*p++);
+    field.conversion = *p;
     return p;
 }
 
-void EmitField(Output& out, const Spec& spec, std::u16string_view body, bool numeric) {
-    const int padding = spec.width - static_cast<int>(body.size());
-    if (padding > 0 && !spec.leftAlign) {
-        const bool zeros = spec.zeroPad && numeric;
+void EmitField(Output& out, const Field& field, std::u16string_view body, bool numeric) {
+    const int padding = field.width - static_cast<int>(body.size());
+    if (padding > 0 && !field.leftAlign) {
+        const bool zeros = field.zeroPad && numeric;
         if (zeros && !body.empty() && body[0] == u'-') {
             out.Put(u'-');
             body.remove_prefix(1);
@@ -63,7 +63,7 @@ void EmitField(Output& out, const Spec& spec, std::u16string_view body, bool num
         out.Pad(padding, zeros ? u'0' : u' ');
     }
     for (WCHAR c : body) out.Put(c);
-    if (padding > 0 && spec.leftAlign) out.Pad(padding, u' ');
+    if (padding > 0 && field.leftAlign) out.Pad(padding, u' ');
 }
 
 std::u16string Digits(uint32_t value, unsigned base, bool upper) {
@@ -76,14 +76,14 @@ std::u16string Digits(uint32_t value, unsigned base, bool upper) {
     return text;
 }
 
-std::u16string FormatInteger(const Spec& spec, va_list& args) {
+std::u16string FormatInteger(const Field& field, va_list& args) {
     // Arguments of every integer size are passed as (at least) 32-bit ints.
     uint32_t raw = va_arg(args, unsigned int);
-    if (spec.size == 'h') raw &= 0xFFFF;
-    switch (spec.conversion) {
+    if (field.size == 'h') raw &= 0xFFFF;
+    switch (field.conversion) {
     case u'd':
     case u'i': {
-        int32_t value = spec.size == 'h' ? static_cast<int16_t>(raw) : static_cast<int32_t>(raw);
+        int32_t value = field.size == 'h' ? static_cast<int16_t>(raw) : static_cast<int32_t>(raw);
         if (value < 0) return u"-" + Digits(0u - static_cast<uint32_t>(value), 10, false);
         return Digits(static_cast<uint32_t>(value), 10, false);
     }
@@ -93,10 +93,10 @@ std::u16string FormatInteger(const Spec& spec, va_list& args) {
     }
 }
 
-std::u16string FormatString(const Spec& spec, va_list& args) {
+std::u16string FormatString(const Field& field, va_list& args) {
     std::u16string text;
-    const size_t limit = spec.precision < 0 ? static_cast<size_t>(-1) : spec.precision;
-    if (spec.size == 'h') {
+    const size_t limit = field.precision < 0 ? static_cast<size_t>(-1) : field.precision;
+    if (field.size == 'h') {
         const char* s = va_arg(args, const char*);
         if (!s) s = "(null)";
         for (; *s && text.size() < limit; ++s) text += static_cast<unsigned char>(*s);
@@ -119,17 +119,17 @@ int wvsprintfW(LPWSTR buffer, LPCWSTR format, va_list arguments) {
             out.Put(*p);
             continue;
         }
-        Spec spec;
-        p = ParseSpec(p + 1, spec);
-        switch (spec.conversion) {
+        Field field;
+        p = ParseField(p + 1, field);
+        switch (field.conversion) {
         case 0: --p; break;  // a lone '%' at the end
         case u'%': out.Put(u'%'); break;
-        case u'c': EmitField(out, spec, std::u16string(1, static_cast<WCHAR>(va_arg(args, int))), false); break;
-        case u's': EmitField(out, spec, FormatString(spec, args), false); break;
+        case u'c': EmitField(out, field, std::u16string(1, static_cast<WCHAR>(va_arg(args, int))), false); break;
+        case u's': EmitField(out, field, FormatString(field, args), false); break;
         case u'd': case u'i': case u'u': case u'x': case u'X':
-            EmitField(out, spec, FormatInteger(spec, args), true);
+            EmitField(out, field, FormatInteger(field, args), true);
             break;
-        default: out.Put(spec.conversion); break;  // unknown: the character itself
+        default: out.Put(field.conversion); break;  // unknown: the character itself
         }
     }
     va_end(args);

@@ -13,12 +13,14 @@ constexpr DWORD kSentinel = 0xDEADBEEF;
 struct Gate {
     std::atomic<bool> open{false};
     std::atomic<bool> entered{false};
+    std::atomic<bool> left{false};  // the thread's last touch of the gate
 };
 
 DWORD WaitAtGate(LPVOID parameter) {
     auto* gate = static_cast<Gate*>(parameter);
     gate->entered = true;
     while (!gate->open) std::this_thread::yield();
+    gate->left = true;
     return 7;
 }
 
@@ -52,7 +54,7 @@ TEST(Threads, ClosingTheHandleEarlyLetsTheThreadRunOn) {
     DWORD code;
     EXPECT_FALSE(GetExitCodeThread(thread, &code));
     EXPECT_EQ(GetLastError(), 6u);
-    while (!gate.entered) std::this_thread::yield();
+    while (!gate.left) std::this_thread::yield();
 }
 
 TEST(Threads, BadHandlesGiveError6) {

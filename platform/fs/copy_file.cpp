@@ -1,0 +1,102 @@
+// CopyFile: the copy is written aside and put in place of the destination in one step, so a copy
+// that fails midway (full store, a medium fault) leaves the old destination as it was. Contents
+// move in chunks of fixed size: memory use does not grow with the file.
+#include "ce_path.h"
+#include "layer.h"
+#include "share_table.h"
+
+#include <vector>
+
+namespace fs = platform::fs;
+
+namespace platform::fs {
+namespace {
+
+constexpr DWORD kChunkBytes = 64 * 1024;
+
+struct CopyPlan {
+    Resolved source;
+    Resolved target;
+    EntryInfo sourceInfo;
+    std::unique_ptr<ShareLease> sourceLease;
+    std::unique_ptr<ShareLease> targetLease;
+};
+
+// The checks a copy must pass before any data moves: what CE reports for a missing source, a
+// destination that may not be replaced, and files held open.
+DWORD CheckTarget(const Resolved& target, bool failIfExists) {
+    if (target.IsRoot() || target.IsMountPoint()) return ERROR_ACCESS_DENIED;
+    EntryInfo info;
+    const DWORD found = target.backend->Stat(target.relative, info);
+    if (found == 0) {
+        if (failIfExists) return ERROR_FILE_EXISTS;
+        if (info.IsFolder() || IsProtected(info)) return ERROR_ACCESS_DENIED;
+    } else if (found != ERROR_FILE_NOT_FOUND) {
+        return found;
+    }
+    return target.backend->WriteProtected() ? ERROR_WRITE_PROTECT : 0;
+}
+
+DWORD Prepare(LPCWSTR existing, LPCWSTR fresh, bool failIfExists, CopyPlan& plan) {
+    PathParts sourceParts, targetParts;
+    if (DWORD error = ParseCePath(existing, PathUse::Lookup, sourceParts); error != 0) return error;
+    if (DWORD error = ParseCePath(fresh, PathUse::Create, targetParts); error != 0) return error;
+    plan.source = Resolve(sourceParts);
+    plan.target = Resolve(targetParts);
+    if (DWORD error = StatResolved(plan.source, plan.sourceInfo); error != 0) return error;
+    if (plan.sourceInfo.IsFolder()) return ERROR_ACCESS_DENIED;
+    if (DWORD error = CheckTarget(plan.target, failIfExists); error != 0) return error;
+    if (DWORD error = AcquireShare(plan.source, GENERIC_READ, FILE_SHARE_READ, plan.sourceLease);
+        error != 0) {
+        return error;
+    }
+    return AcquireShare(plan.target, GENERIC_WRITE, 0, plan.targetLease);
+}
+
+DWORD MoveContents(FileData& from, FileData& to) {
+    std::vector<char> chunk(kChunkBytes);
+    for (uint64_t offset = 0;;) {
+        DWORD got = 0;
+        if (DWORD error = from.Read(offset, chunk.data(), kChunkBytes, got); error != 0) {
+            return error;
+        }
+        if (got == 0) return 0;
+        if (DWORD error = to.Write(offset, chunk.data(), got); error != 0) return error;
+        offset += got;
+    }
+}
+
+DWORD Copy(CopyPlan& plan, bool failIfExists) {
+    std::unique_ptr<FileData> from;
+    if (DWORD error = plan.source.backend->OpenFile(plan.source.relative, from); error != 0) {
+        return error;
+    }
+    std::unique_ptr<StagedFile> staged;
+    if (DWORD error = plan.target.backend->StageFile(plan.target.relative, staged); error != 0) {
+        return error;
+    }
+    if (DWORD error = MoveContents(*from, staged->Data()); error != 0) return error;
+    std::lock_guard lock(NamespaceLock());
+    // The destination may have changed while the data moved.
+    if (DWORD error = CheckTarget(plan.target, failIfExists); error != 0) return error;
+    // A copy is an ordinary file wherever its source lived: it keeps the other attributes.
+    const DWORD attributes = plan.sourceInfo.attributes & kSettableAttributes;
+    const FileTimeTicks now = Now();
+    return staged->Commit(attributes, FileTimes{now, now, plan.sourceInfo.written});
+}
+
+}  // namespace
+}  // namespace platform::fs
+
+BOOL CopyFile(LPCWSTR existingFile, LPCWSTR newFile, BOOL failIfExists) {
+    fs::CopyPlan plan;
+    {
+        std::lock_guard lock(fs::NamespaceLock());
+        if (DWORD error = fs::Prepare(existingFile, newFile, failIfExists != FALSE, plan);
+            error != 0) {
+            return fs::Fail(error);
+        }
+    }
+    if (DWORD error = fs::Copy(plan, failIfExists != FALSE); error != 0) return fs::Fail(error);
+    return TRUE;
+}

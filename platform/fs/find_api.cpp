@@ -1,0 +1,105 @@
+// Folder listings. A listing takes the matching names when it opens and looks each one up
+// again as it hands it out: entries deleted meanwhile are passed over, the others come with
+// their current data, and names added later are not reported.
+#include "ce_path.h"
+#include "layer.h"
+
+#include <platform/kernel_object.h>
+#include <platform/text.h>
+
+#include <cstring>
+#include <mutex>
+
+namespace fs = platform::fs;
+
+namespace platform::fs {
+namespace {
+
+class Listing final : public KernelObject {
+public:
+    Listing(PathParts folder, std::vector<std::u16string> names)
+        : folder_(std::move(folder)), names_(std::move(names)) {}
+
+    // The next entry that still exists, or 18 at the end.
+    DWORD Next(EntryInfo& info) {
+        std::lock_guard lock(mutex_);
+        while (next_ < names_.size()) {
+            PathParts path = folder_;
+            path.push_back(names_[next_++]);
+            if (StatResolved(Resolve(path), info) == 0) return 0;
+        }
+        return ERROR_NO_MORE_FILES;
+    }
+
+private:
+    std::mutex mutex_;
+    PathParts folder_;
+    std::vector<std::u16string> names_;
+    size_t next_ = 0;
+};
+
+DWORD ListFolder(const PathParts& folder, std::vector<EntryInfo>& entries) {
+    const Resolved where = Resolve(folder);
+    EntryInfo self;
+    const DWORD found = StatResolved(where, self);
+    if (found != 0 || !self.IsFolder()) return ERROR_PATH_NOT_FOUND;
+    if (DWORD error = where.backend->List(where.relative, entries); error != 0) return error;
+    if (where.IsRoot()) {
+        // A mount point hides whatever the root's own store holds under that name.
+        std::erase_if(entries, [](const EntryInfo& e) { return IsMountName(e.name); });
+        for (auto& mount : MountPointEntries()) entries.push_back(std::move(mount));
+    }
+    return 0;
+}
+
+void Fill(const EntryInfo& info, WIN32_FIND_DATA& data) {
+    std::memset(&data, 0, sizeof data);
+    data.dwFileAttributes = ReportedAttributes(info);
+    data.ftCreationTime = ToFileTime(info.created);
+    data.ftLastAccessTime = ToFileTime(info.accessed);
+    data.ftLastWriteTime = ToFileTime(info.written);
+    data.nFileSizeHigh = info.IsFolder() ? 0 : static_cast<DWORD>(info.size >> 32);
+    data.nFileSizeLow = info.IsFolder() ? 0 : static_cast<DWORD>(info.size);
+    const size_t length = std::min(info.name.size(), static_cast<size_t>(MAX_PATH - 1));
+    std::memcpy(data.cFileName, info.name.data(), length * sizeof(WCHAR));
+}
+
+}  // namespace
+}  // namespace platform::fs
+
+HANDLE FindFirstFile(LPCWSTR pattern, LPWIN32_FIND_DATA findData) {
+    if (findData == nullptr) return fs::FailHandle(ERROR_INVALID_PARAMETER);
+    platform::PathParts parts;
+    if (DWORD error = fs::ParseCePath(pattern, fs::PathUse::Pattern, parts); error != 0) {
+        return fs::FailHandle(error);
+    }
+    if (parts.empty()) return fs::FailHandle(ERROR_FILE_NOT_FOUND);
+    const std::u16string mask = parts.back();
+    parts.pop_back();
+    std::vector<platform::EntryInfo> entries;
+    if (DWORD error = fs::ListFolder(parts, entries); error != 0) return fs::FailHandle(error);
+    std::vector<std::u16string> names;
+    for (const auto& entry : entries) {
+        if (fs::MatchesPattern(entry.name, mask)) names.push_back(entry.name);
+    }
+    auto listing = std::make_shared<fs::Listing>(std::move(parts), std::move(names));
+    platform::EntryInfo first;
+    if (DWORD error = listing->Next(first); error != 0) return fs::FailHandle(error);
+    fs::Fill(first, *findData);
+    return platform::RegisterHandle(std::move(listing));
+}
+
+BOOL FindNextFile(HANDLE listing, LPWIN32_FIND_DATA findData) {
+    auto object = platform::LookupHandleAs<fs::Listing>(listing);
+    if (!object) return fs::Fail(ERROR_INVALID_HANDLE);
+    if (findData == nullptr) return fs::Fail(ERROR_INVALID_PARAMETER);
+    platform::EntryInfo info;
+    if (DWORD error = object->Next(info); error != 0) return fs::Fail(error);
+    fs::Fill(info, *findData);
+    return TRUE;
+}
+
+BOOL FindClose(HANDLE listing) {
+    if (!platform::LookupHandleAs<fs::Listing>(listing)) return fs::Fail(ERROR_INVALID_HANDLE);
+    return CloseHandle(listing);
+}

@@ -1,0 +1,213 @@
+// CreateFile and the calls on open files, on both stores.
+#include "file_fixture.h"
+
+namespace file_tests {
+namespace {
+
+template <class Store>
+class FileIo : public FileApi<Store> {};
+TYPED_TEST_SUITE(FileIo, Stores);
+
+HANDLE CreateWith(const char16_t* path, DWORD disposition, DWORD& error) {
+    SetLastError(kSentinel);
+    HANDLE file = Open(path, GENERIC_READ | GENERIC_WRITE, 0, disposition);
+    error = GetLastError();
+    return file;
+}
+
+TYPED_TEST(FileIo, DispositionsCreateOpenOrRefuseAsCeDoes) {
+    DWORD error = 0;
+    EXPECT_EQ(CreateWith(u"\\a.txt", OPEN_EXISTING, error), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(error, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(CreateWith(u"\\a.txt", TRUNCATE_EXISTING, error), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(error, ERROR_FILE_NOT_FOUND);
+
+    HANDLE file = CreateWith(u"\\a.txt", CREATE_NEW, error);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(error, 0u);
+    CloseHandle(file);
+    EXPECT_EQ(CreateWith(u"\\a.txt", CREATE_NEW, error), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(error, ERROR_FILE_EXISTS);
+
+    ASSERT_TRUE(WriteText(u"\\a.txt", "contents"));
+    file = CreateWith(u"\\a.txt", OPEN_ALWAYS, error);
+    EXPECT_EQ(error, ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(GetFileSize(file, nullptr), 8u);
+    CloseHandle(file);
+    file = CreateWith(u"\\a.txt", CREATE_ALWAYS, error);
+    EXPECT_EQ(error, ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(GetFileSize(file, nullptr), 0u);
+    CloseHandle(file);
+    file = CreateWith(u"\\b.txt", OPEN_ALWAYS, error);
+    EXPECT_EQ(error, 0u);
+    CloseHandle(file);
+
+    EXPECT_EQ(LastErrorAfter([] {
+                  EXPECT_EQ(Open(u"\\a.txt", GENERIC_READ, 0, TRUNCATE_EXISTING), INVALID_HANDLE_VALUE);
+              }),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_EQ(Open(u"\\a.txt", GENERIC_READ, 0, 9), INVALID_HANDLE_VALUE); }),
+              ERROR_INVALID_PARAMETER);
+}
+
+TYPED_TEST(FileIo, ReadWriteSeekAndTruncate) {
+    HANDLE file = Open(u"\\data.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD done = 0;
+    ASSERT_TRUE(WriteFile(file, "0123456789", 10, &done, nullptr));
+    EXPECT_EQ(done, 10u);
+    EXPECT_EQ(SetFilePointer(file, 4, nullptr, FILE_BEGIN), 4u);
+    char buffer[16] = {};
+    ASSERT_TRUE(ReadFile(file, buffer, 3, &done, nullptr));
+    EXPECT_EQ(std::string(buffer, done), "456");
+    ASSERT_TRUE(SetEndOfFile(file));
+    DWORD high = 99;
+    EXPECT_EQ(GetFileSize(file, &high), 7u);
+    EXPECT_EQ(high, 0u);
+    // Reading at the end succeeds with nothing read.
+    ASSERT_TRUE(ReadFile(file, buffer, sizeof buffer, &done, nullptr));
+    EXPECT_EQ(done, 0u);
+    EXPECT_EQ(SetFilePointer(file, -2, nullptr, FILE_END), 5u);
+    EXPECT_EQ(LastErrorAfter([&] {
+                  EXPECT_EQ(SetFilePointer(file, -10, nullptr, FILE_CURRENT), INVALID_SET_FILE_POINTER);
+              }),
+              static_cast<DWORD>(ERROR_NEGATIVE_SEEK));
+    CloseHandle(file);
+    EXPECT_EQ(ReadText(u"\\data.bin"), "0123456");
+}
+
+TYPED_TEST(FileIo, AHandleDoesOnlyWhatItWasOpenedFor) {
+    ASSERT_TRUE(WriteText(u"\\f", "abc"));
+    HANDLE reader = Open(u"\\f", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    HANDLE writer = Open(u"\\f", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    char buffer[4];
+    DWORD done = 7;
+    EXPECT_EQ(LastErrorAfter([&] { EXPECT_FALSE(WriteFile(reader, "x", 1, &done, nullptr)); }),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(done, 0u);
+    EXPECT_EQ(LastErrorAfter([&] { EXPECT_FALSE(ReadFile(writer, buffer, 1, &done, nullptr)); }),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(LastErrorAfter([&] { EXPECT_FALSE(SetEndOfFile(reader)); }), ERROR_ACCESS_DENIED);
+    FILETIME time{1, 1};
+    EXPECT_EQ(LastErrorAfter([&] { EXPECT_FALSE(SetFileTime(reader, &time, &time, &time)); }),
+              ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(CloseHandle(reader));
+    EXPECT_TRUE(CloseHandle(writer));
+    EXPECT_EQ(LastErrorAfter([&] { EXPECT_FALSE(CloseHandle(writer)); }), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(LastErrorAfter([&] { EXPECT_FALSE(ReadFile(reader, buffer, 1, &done, nullptr)); }),
+              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(LastErrorAfter([&] { EXPECT_EQ(GetFileSize(reader, nullptr), INVALID_FILE_SIZE); }),
+              ERROR_INVALID_HANDLE);
+}
+
+TYPED_TEST(FileIo, AnOpenWithoutSharingLocksOthersOutUntilItCloses) {
+    ASSERT_TRUE(WriteText(u"\\f", "abc"));
+    HANDLE exclusive = Open(u"\\f", GENERIC_READ, 0);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_EQ(Open(u"\\F", GENERIC_READ, FILE_SHARE_READ), INVALID_HANDLE_VALUE); }),
+              ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_FALSE(DeleteFile(u"\\f")); }), ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_FALSE(CopyFile(u"\\f", u"\\g", FALSE)); }),
+              ERROR_SHARING_VIOLATION);
+    CloseHandle(exclusive);
+    EXPECT_EQ(ReadText(u"\\f"), "abc");
+    EXPECT_TRUE(CopyFile(u"\\f", u"\\g", FALSE));
+}
+
+TYPED_TEST(FileIo, SharedOpensMustAllowWhatEachOtherDoes) {
+    ASSERT_TRUE(WriteText(u"\\f", "abc"));
+    HANDLE reader = Open(u"\\f", GENERIC_READ, FILE_SHARE_READ);
+    HANDLE second = Open(u"\\f", GENERIC_READ, FILE_SHARE_READ);
+    EXPECT_NE(second, INVALID_HANDLE_VALUE);
+    // Writing is refused by the readers' share mode; refusing to share reading is refused by
+    // the readers already there.
+    EXPECT_EQ(LastErrorAfter([] {
+                  EXPECT_EQ(Open(u"\\f", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE), INVALID_HANDLE_VALUE);
+              }),
+              ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_EQ(Open(u"\\f", GENERIC_READ, FILE_SHARE_WRITE), INVALID_HANDLE_VALUE); }),
+              ERROR_SHARING_VIOLATION);
+    CloseHandle(reader);
+    CloseHandle(second);
+    HANDLE writer = Open(u"\\f", GENERIC_WRITE, FILE_SHARE_READ);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    // A reader that shares writing may join a writer that shares reading.
+    HANDLE joined = Open(u"\\f", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    EXPECT_NE(joined, INVALID_HANDLE_VALUE);
+    CloseHandle(joined);
+    CloseHandle(writer);
+}
+
+TYPED_TEST(FileIo, FoldersAndTheRootAreNotFiles) {
+    ASSERT_TRUE(CreateDirectory(u"\\Docs", nullptr));
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_EQ(Open(u"\\Docs", GENERIC_READ), INVALID_HANDLE_VALUE); }),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_EQ(Open(u"\\", GENERIC_READ), INVALID_HANDLE_VALUE); }),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_EQ(Open(u"\\Card", GENERIC_READ), INVALID_HANDLE_VALUE); }),
+              ERROR_ACCESS_DENIED);
+}
+
+TYPED_TEST(FileIo, TimesAreKeptAndWritingStampsTheClock) {
+    HANDLE file = Open(u"\\t", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
+    FILETIME created{}, accessed{}, written{};
+    ASSERT_TRUE(GetFileTime(file, &created, &accessed, &written));
+    SYSTEMTIME start;
+    GetSystemTime(&start);
+    FILETIME now{};
+    SystemTimeToFileTime(&start, &now);
+    EXPECT_EQ(CompareFileTime(&created, &now), 0);
+    EXPECT_EQ(CompareFileTime(&written, &now), 0);
+
+    this->Clock().Advance(60'000);
+    DWORD done = 0;
+    ASSERT_TRUE(WriteFile(file, "x", 1, &done, nullptr));
+    FILETIME later{};
+    ASSERT_TRUE(GetFileTime(file, nullptr, nullptr, &later));
+    EXPECT_EQ(platform::ToTicks(later) - platform::ToTicks(now), 60ull * 10'000'000);
+
+    const FILETIME stamp = platform::ToFileTime(platform::ToTicks(now) - 864'000'000'000ull);
+    ASSERT_TRUE(SetFileTime(file, &stamp, nullptr, &stamp));
+    CloseHandle(file);
+    WIN32_FIND_DATA data;
+    HANDLE listing = FindFirstFile(u"\\t", &data);
+    ASSERT_NE(listing, INVALID_HANDLE_VALUE);
+    FindClose(listing);
+    EXPECT_EQ(CompareFileTime(&data.ftLastWriteTime, &stamp), 0);
+    EXPECT_EQ(CompareFileTime(&data.ftCreationTime, &stamp), 0);
+}
+
+TYPED_TEST(FileIo, AFullStoreRefusesTheWriteWith112) {
+    HANDLE file = Open(u"\\big", GENERIC_WRITE, 0, CREATE_NEW);
+    this->Faults().FailWritesAfter(10);
+    DWORD done = 0;
+    EXPECT_TRUE(WriteFile(file, "0123456789", 10, &done, nullptr));
+    EXPECT_EQ(LastErrorAfter([&] { EXPECT_FALSE(WriteFile(file, "x", 1, &done, nullptr)); }),
+              ERROR_DISK_FULL);
+    EXPECT_EQ(done, 0u);
+    CloseHandle(file);
+    EXPECT_EQ(ReadText(u"\\big"), "0123456789");
+}
+
+TYPED_TEST(FileIo, AWriteProtectedMediumRefusesEveryChangeWith19) {
+    ASSERT_TRUE(CreateDirectory(u"\\Docs", nullptr));
+    ASSERT_TRUE(WriteText(u"\\Docs\\a", "abc"));
+    this->Faults().SetWriteProtected(true);
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_EQ(Open(u"\\Docs\\a", GENERIC_WRITE), INVALID_HANDLE_VALUE); }),
+              ERROR_WRITE_PROTECT);
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_EQ(Open(u"\\Docs\\b", GENERIC_WRITE, 0, CREATE_NEW), INVALID_HANDLE_VALUE); }),
+              ERROR_WRITE_PROTECT);
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_FALSE(CreateDirectory(u"\\Docs\\Sub", nullptr)); }),
+              ERROR_WRITE_PROTECT);
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_FALSE(DeleteFile(u"\\Docs\\a")); }), ERROR_WRITE_PROTECT);
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_FALSE(SetFileAttributes(u"\\Docs\\a", FILE_ATTRIBUTE_HIDDEN)); }),
+              ERROR_WRITE_PROTECT);
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_FALSE(CopyFile(u"\\Docs\\a", u"\\Docs\\c", FALSE)); }),
+              ERROR_WRITE_PROTECT);
+    EXPECT_EQ(ReadText(u"\\Docs\\a"), "abc");
+    // Reading from it and copying out of it still work.
+    EXPECT_TRUE(CopyFile(u"\\Docs\\a", u"\\Card\\a", FALSE));
+}
+
+}  // namespace
+}  // namespace file_tests
