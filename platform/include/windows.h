@@ -9,3 +9,4 @@
 #include "cefiles.h"
 #include "cedevice.h"
 #include "wingdi.h"
+#include "winuser.h"
