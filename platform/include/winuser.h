@@ -79,6 +79,7 @@
 
 #include "windef.h"
 #include "winerror.h"
+#include "wingdi.h"
 
 #ifndef ERROR_TLW_WITH_WSCHILD
 #define ERROR_TLW_WITH_WSCHILD 1406L
@@ -410,5 +411,8 @@ HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 DWORD SizeofResource(HMODULE module, HRSRC resource);
 LPVOID LockResource(HGLOBAL data);
 HMODULE GetModuleHandle(LPCWSTR moduleName);
+HBITMAP LoadBitmap(HINSTANCE instance, LPCWSTR name);
+// The icon group's image nearest 32 x 32; the same handle for every load of one icon.
+HICON LoadIcon(HINSTANCE instance, LPCWSTR name);
 
 #endif  // RC_INVOKED

@@ -80,7 +80,16 @@ bool LaunchProgram(const WCHAR* program, const WCHAR* commandLine) {
         std::lock_guard lock(launcherMutex);
         chosen = launcher;
     }
-    return chosen && chosen(program, commandLine);
+    if (chosen) return chosen(program, commandLine);
+    // By default a program of the handheld is started as the platform starts any program.
+    PROCESS_INFORMATION started{};
+    if (!CreateProcess(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
+                       &started)) {
+        return false;
+    }
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return true;
 }
 
 }  // namespace ui
