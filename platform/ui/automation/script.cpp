@@ -82,11 +82,13 @@ std::string StripMnemonic(const std::u16string& text) {
 
 class ScriptRun {
 public:
-    ScriptRun(std::ostream& log, const std::function<bool(int)>& ended) : log_(log), ended_(ended) {}
+    ScriptRun(std::ostream& log, const ScriptHooks& hooks) : log_(log), hooks_(hooks) {}
 
     std::string Do(const std::string& command, const std::string& argument) {
+        if (hooks_.extra) {
+            if (auto handled = hooks_.extra(command, argument)) return *handled;
+        }
         if (command == "wait-dialog") return WaitDialog(argument);
-        if (command == "wait-exit") return ended_(kWaitMs) ? "" : "the program did not end";
         if (command == "sleep") {
             std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(argument)));
             return "";
@@ -98,8 +100,9 @@ public:
         if (command == "key") return Key(*front, argument);
         if (command == "close") return ClickCloseBox(front->window) ? "" : "the dialog has no close box";
         if (command == "snapshot") {
-            const std::string error = Snapshot(argument);
-            if (error.empty()) log_ << "  snapshot written to " << argument << "\n";
+            const std::filesystem::path file = hooks_.snapshotFolder / argument;
+            const std::string error = Snapshot(file);
+            if (error.empty()) log_ << "  snapshot written to " << file.string() << "\n";
             return error;
         }
         return "unknown command '" + command + "'";
@@ -151,7 +154,7 @@ private:
     }
 
     std::ostream& log_;
-    const std::function<bool(int)>& ended_;
+    const ScriptHooks& hooks_;
 };
 
 std::mutex logMutex;
@@ -194,9 +197,8 @@ void LogShownDialogs(std::ostream* out) {
     detail::WindowSystem::Get().onShown = out ? std::function<void(HWND)>(LogShown) : nullptr;
 }
 
-std::string RunScript(std::istream& script, std::ostream& log,
-                      const std::function<bool(int)>& programEnded) {
-    ScriptRun run(log, programEnded);
+std::string RunScript(std::istream& script, std::ostream& log, const ScriptHooks& hooks) {
+    ScriptRun run(log, hooks);
     std::string line;
     for (int number = 1; std::getline(script, line); ++number) {
         const size_t start = line.find_first_not_of(" \t");

@@ -83,13 +83,20 @@ std::string Snapshot(const std::filesystem::path& file);
 void LogShownDialogs(std::ostream* out);
 std::string DescribeDialog(const DialogInfo& dialog);
 
+struct ScriptHooks {
+    // Commands the runner does not know (starting programs, the handheld's hardware): gives
+    // "" or why it failed; nullopt for a command it does not know either.
+    std::function<std::optional<std::string>(const std::string& command, const std::string& argument)> extra;
+    // Where relative snapshot paths go.
+    std::filesystem::path snapshotFolder;
+};
+
 // Runs a script of user actions against whatever runs on the handheld, one command a line:
 //   wait-dialog <template id>|message-box|<title>   expect-text <control id> <text>
 //   press <control id>|<caption>    key [Alt+|Shift+|Ctrl+]<Enter|Escape|Tab|Space|letter>
-//   close    snapshot <file>    sleep <ms>    wait-exit
-// Texts use \n for a line break. Lines starting with # are comments. `programEnded` tells
-// wait-exit when the program has ended. Gives "" or the first failure with its line number.
-std::string RunScript(std::istream& script, std::ostream& log,
-                      const std::function<bool(int timeoutMs)>& programEnded);
+//   close    snapshot <file>    sleep <ms>
+// Texts use \n for a line break. Lines starting with # are comments. Gives "" or the first
+// failure with its line number.
+std::string RunScript(std::istream& script, std::ostream& log, const ScriptHooks& hooks = {});
 
 }  // namespace platform::ui::automation
