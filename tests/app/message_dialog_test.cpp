@@ -1,0 +1,62 @@
+// The message dialog: its text in control 1010, OK with the 255-character limit, Escape.
+#include <dialogs/message_dialog.h>
+
+#include "app_test_support.h"
+
+namespace {
+
+namespace automation = app_test::automation;
+
+class MessageDialogTest : public app_test::HandheldTest {};
+
+INT_PTR ShowText(const ui::TextString& text, const std::function<void(const automation::DialogInfo&)>& user) {
+    app_test::UiThread<INT_PTR> ui([text] {
+        MessageDialog dialog;
+        dialog.text = text;
+        return dialog.DoModal();
+    });
+    user(app_test::Expect(automation::WaitForDialog(104), "the message dialog"));
+    return ui.Result();
+}
+
+TEST_F(MessageDialogTest, AnEmptyDialogClosesWithOk) {
+    EXPECT_EQ(ShowText(u"", [](const automation::DialogInfo& d) {
+                  EXPECT_EQ(d.Control(1010)->text, u"");
+                  automation::Click(d.window, IDOK);
+              }),
+              1);
+}
+
+TEST_F(MessageDialogTest, TwoHundredFiftyFiveCharactersCloseWithOkAndEnter) {
+    const ui::TextString text(u'a', 255);
+    EXPECT_EQ(ShowText(text, [](const automation::DialogInfo& d) { automation::Click(d.window, IDOK); }), 1);
+    EXPECT_EQ(ShowText(text, [](const automation::DialogInfo& d) { automation::PressKey(d.window, VK_RETURN); }), 1);
+}
+
+TEST_F(MessageDialogTest, TwoHundredFiftySixCharactersKeepTheDialogOpenUntilEscape) {
+    const ui::TextString text(u'a', 256);
+    EXPECT_EQ(ShowText(text,
+                       [](const automation::DialogInfo& d) {
+                           automation::Click(d.window, IDOK);
+                           auto box = app_test::Expect(automation::WaitForMessageBox(), "the validation message");
+                           EXPECT_EQ(box.title, u"VezazuZU");
+                           EXPECT_EQ(box.MessageText(), u"Please enter no more than 255 characters.");
+                           automation::Click(box.window, IDOK);
+                           auto again = app_test::Expect(automation::WaitForDialog(104), "the message dialog");
+                           EXPECT_EQ(again.window, d.window) << "the dialog stays open";
+                           automation::PressKey(again.window, VK_ESCAPE);
+                       }),
+              2);
+}
+
+TEST_F(MessageDialogTest, EscapeGivesTwoAndThereIsNoCloseBox) {
+    EXPECT_EQ(ShowText(u"Operation Complete",
+                       [](const automation::DialogInfo& d) {
+                           EXPECT_FALSE(d.style & WS_SYSMENU);
+                           EXPECT_FALSE(automation::ClickCloseBox(d.window));
+                           automation::PressKey(d.window, VK_ESCAPE);
+                       }),
+              2);
+}
+
+}  // namespace
