@@ -79,7 +79,6 @@
 
 #include "windef.h"
 #include "winerror.h"
-#include "wingdi.h"
 
 #ifndef ERROR_TLW_WITH_WSCHILD
 #define ERROR_TLW_WITH_WSCHILD 1406L
@@ -114,6 +113,7 @@ typedef WORD ATOM;
 typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef BOOL (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+typedef BOOL (*WNDENUMPROC)(HWND, LPARAM);
 
 #define MAKEINTRESOURCE(i) (reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define IS_INTRESOURCE(r) ((reinterpret_cast<ULONG_PTR>(r) >> 16) == 0)
@@ -155,6 +155,7 @@ typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 #define WM_SETFONT 0x0030
 #define WM_GETFONT 0x0031
 #define WM_HELP 0x0053
+#define WM_GETICON 0x007F
 #define WM_SETICON 0x0080
 #define WM_GETDLGCODE 0x0087
 #define WM_KEYDOWN 0x0100
@@ -357,6 +358,8 @@ LONG_PTR GetWindowLongPtr(HWND window, int index);
 LONG_PTR SetWindowLongPtr(HWND window, int index, LONG_PTR value);
 HWND GetParent(HWND window);
 HWND GetWindow(HWND window, UINT relation);
+// Every descendant, depth first in z-order, until the callback answers FALSE.
+BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM parameter);
 BOOL GetWindowRect(HWND window, LPRECT rect);
 BOOL GetClientRect(HWND window, LPRECT rect);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
@@ -411,8 +414,15 @@ HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 DWORD SizeofResource(HMODULE module, HRSRC resource);
 LPVOID LockResource(HGLOBAL data);
 HMODULE GetModuleHandle(LPCWSTR moduleName);
-HBITMAP LoadBitmap(HINSTANCE instance, LPCWSTR name);
-// The icon group's image nearest 32 x 32; the same handle for every load of one icon.
-HICON LoadIcon(HINSTANCE instance, LPCWSTR name);
 
 #endif  // RC_INVOKED
+
+#ifndef RC_INVOKED
+// Icons and bitmaps of a module's resources. LoadIcon picks the group's image closest to the
+// large icon size; the icon stays the module's (one handle per group, never destroyed).
+HICON LoadIcon(HINSTANCE instance, LPCWSTR iconName);
+// A new bitmap each call; the caller deletes it.
+struct HBITMAP__;
+typedef HBITMAP__* HBITMAP;
+HBITMAP LoadBitmap(HINSTANCE instance, LPCWSTR bitmapName);
+#endif

@@ -1,18 +1,19 @@
 // The simulated handheld's launcher: boots the device from its state folder, installs the
-// package's setup library, offers the card, and runs the backup program under a script of user
-// actions (by default the demo), printing every dialog the programs show.
+// package's setup library, offers the card, and runs the backup program headless under a script
+// of user actions (by default the demo), printing every window the programs show; or, with
+// --window, in a window for a person to use.
 #include "card_folder_device.h"
 #include "handheld_state.h"
-#include "script_commands.h"
+#include "launcher_script.h"
 
 #include <platform/installer.h>
 #include <platform/text.h>
 #include <platform/ui/automation.h>
+#include <platform/ui/presenter.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -61,6 +62,32 @@ bool InstallPackage() {
     return outcome.proceeded;
 }
 
+// Tandel with the card in, shown in a window for a person to use, until the program ends.
+int RunInWindow(sim::CardFolder& card) {
+    if (auto error = card.Insert(); !error.empty()) {
+        std::fprintf(stderr, "handheld: %s\n", error.c_str());
+        return 1;
+    }
+    PROCESS_INFORMATION started{};
+    if (!CreateProcess(u"Tandel.exe", u"", nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &started)) {
+        std::fprintf(stderr, "handheld: cannot start Tandel.exe (error %lu)\n", static_cast<unsigned long>(GetLastError()));
+        return 1;
+    }
+    CloseHandle(started.hThread);
+    auto running = [&] { return WaitForSingleObject(started.hProcess, 0) != WAIT_OBJECT_0; };
+    const std::string error = platform::ui::RunWindowPresenter(running);
+    if (!error.empty()) {
+        std::fprintf(stderr, "handheld: %s\n", error.c_str());
+        // Nobody can answer the program's dialogs: end them.
+        while (running()) {
+            for (const auto& window : platform::ui::automation::Windows()) EndDialog(window.window, IDCANCEL);
+            WaitForSingleObject(started.hProcess, 20);
+        }
+    }
+    CloseHandle(started.hProcess);
+    return error.empty() ? 0 : 3;
+}
+
 int Usage() {
     std::fprintf(stderr, "usage: handheld [--state FOLDER] [--script FILE] [--window]\n");
     return 2;
@@ -83,7 +110,8 @@ int main(int argc, char** argv) {
             return Usage();
         }
     }
-    if (window) std::printf("(no window presenter in this build: running headless)\n");
+    state = std::filesystem::absolute(state).string();
+    script = std::filesystem::absolute(script).string();
     const auto boot = sim::BootHandheld(state);
     if (!boot.ok) {
         std::fprintf(stderr, "handheld: %s\n", boot.message.c_str());
@@ -92,23 +120,16 @@ int main(int argc, char** argv) {
     std::printf("Simulated handheld booted from %s%s\n", state.c_str(), boot.firstRun ? " (new device)" : "");
     if (!InstallPackage()) return 1;
 
-    std::ifstream scriptFile(script);
-    if (!scriptFile) {
-        std::fprintf(stderr, "handheld: cannot read the script %s\n", script.c_str());
+    // Snapshots of the scripts land in the state folder.
+    std::error_code error;
+    std::filesystem::current_path(state, error);
+    if (error) {
+        std::fprintf(stderr, "handheld: cannot enter %s: %s\n", state.c_str(), error.message().c_str());
         return 1;
     }
     sim::CardFolder card(0, u"Storage", std::filesystem::path(state) / "card");
-    sim::ScriptSession session(card);
+    if (window) return RunInWindow(card);
     std::printf("Running the script %s\n", script.c_str());
     std::fflush(stdout);
-    platform::ui::automation::LogShownDialogs(&std::cout);
-    const std::string error = platform::ui::automation::RunScript(scriptFile, std::cout, session.Hooks(state));
-    platform::ui::automation::LogShownDialogs(nullptr);
-    if (!error.empty()) {
-        std::fprintf(stderr, "handheld: script %s, %s\n", script.c_str(), error.c_str());
-        std::fflush(nullptr);
-        // A program left waiting for input cannot be ended from outside; end the whole device.
-        std::_Exit(1);
-    }
-    return session.Finish() ? 0 : 1;
+    return sim::RunLauncherScript(script, card, std::cout);
 }

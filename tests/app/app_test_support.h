@@ -90,10 +90,45 @@ private:
     std::future<T> future_;
 };
 
-// A dialog that must come up: fails the test otherwise.
-inline automation::DialogInfo Expect(std::optional<automation::DialogInfo> dialog, const char* what) {
-    EXPECT_TRUE(dialog.has_value()) << what << " did not come up";
-    return dialog.value_or(automation::DialogInfo{});
+// A window that must come up: fails the test otherwise.
+inline automation::WindowInfo Expect(std::optional<automation::WindowInfo> window, const char* what) {
+    EXPECT_TRUE(window.has_value()) << what << " did not come up";
+    return window.value_or(automation::WindowInfo{});
+}
+
+inline std::optional<automation::WindowInfo> WaitForMessageBox() {
+    return automation::WaitForWindow([](const automation::WindowInfo& w) { return w.messageBox; });
+}
+
+// A tap on control `id` of the dialog.
+inline bool Press(HWND dialog, int id) {
+    auto control = automation::Control(dialog, id);
+    return control && automation::Click(control->window);
+}
+
+inline std::u16string TextOf(HWND dialog, int id) {
+    auto control = automation::Control(dialog, id);
+    return control ? control->text : u"(no control " + platform::Utf16(std::to_string(id)) + u")";
+}
+
+// The text of a message box: its static text control's.
+inline std::u16string MessageText(HWND box) {
+    for (const auto& control : automation::Controls(box)) {
+        if (platform::EqualsIgnoreCase(control.className, u"Static") && !control.text.empty()) return control.text;
+    }
+    return {};
+}
+
+inline RECT ClientOnScreen(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    return RECT{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+}
+
+inline HICON IconOf(HWND window, bool big) {
+    return reinterpret_cast<HICON>(SendMessage(window, WM_GETICON, big ? ICON_BIG : ICON_SMALL, 0));
 }
 
 inline std::string Utf8(const std::u16string& text) { return platform::ToUtf8(text); }

@@ -24,10 +24,11 @@ protected:
         logo = platform::ui::SurfaceFromBitmap(bitmap);
         DeleteObject(bitmap);
         ui = std::make_unique<app_test::UiThread<INT_PTR>>([this] { return dialog.DoModal(); });
-        shown = app_test::Expect(automation::WaitForDialog(101), "the main dialog");
+        shown = app_test::Expect(automation::WaitForTemplate(101), "the main dialog");
+        client = app_test::ClientOnScreen(shown.window);
     }
     void TearDown() override {
-        automation::Click(shown.window, IDCANCEL);
+        app_test::Press(shown.window, IDCANCEL);
         ui.reset();
         HandheldTest::TearDown();
     }
@@ -40,7 +41,7 @@ protected:
         int magentaPixels = 0;
         for (int y = 0; y < kLogoHeight; ++y) {
             for (int x = 0; x < kLogoWidth; ++x) {
-                const int sx = shown.client.left + kLogoX + x, sy = shown.client.top + kLogoY + y;
+                const int sx = client.left + kLogoX + x, sy = client.top + kLogoY + y;
                 const uint32_t want = logo.At(x, y) == kMagenta ? background : logo.At(x, y);
                 magentaPixels += logo.At(x, y) == kMagenta;
                 ASSERT_EQ(screen.At(sx, sy), want) << "logo pixel " << x << "," << y;
@@ -48,8 +49,8 @@ protected:
         }
         EXPECT_GT(magentaPixels, 0) << "the logo has a magenta background";
         // The pixels around the logo are the dialog's background.
-        EXPECT_EQ(screen.At(shown.client.left + kLogoX - 1, shown.client.top + kLogoY), background);
-        EXPECT_EQ(screen.At(shown.client.left + kLogoX + kLogoWidth, shown.client.top + kLogoY), background);
+        EXPECT_EQ(screen.At(client.left + kLogoX - 1, client.top + kLogoY), background);
+        EXPECT_EQ(screen.At(client.left + kLogoX + kLogoWidth, client.top + kLogoY), background);
     }
     static void ExpectNoMagenta(const Surface& screen) {
         EXPECT_EQ(std::count(screen.pixels.begin(), screen.pixels.end(), kMagenta), 0);
@@ -58,11 +59,13 @@ protected:
     Surface logo;
     MainDialog dialog;
     std::unique_ptr<app_test::UiThread<INT_PTR>> ui;
-    automation::DialogInfo shown;
+    automation::WindowInfo shown;
+    RECT client{};
 };
 
 TEST_F(MainDialogPictureTest, TheLogoIsDrawnThroughItsMagentaPixels) {
-    const Surface screen = automation::ComposeCurrentScreen();
+    ASSERT_TRUE(automation::Settle());
+    const Surface screen = automation::CaptureScreen();
     ExpectLogoOnScreen(screen);
     ExpectNoMagenta(screen);
 }
@@ -70,18 +73,21 @@ TEST_F(MainDialogPictureTest, TheLogoIsDrawnThroughItsMagentaPixels) {
 TEST_F(MainDialogPictureTest, TheLogoIsWholeAgainAfterAWindowThatCoveredItHasGone) {
     // A message box of another program's thread comes up over the dialog, then goes.
     app_test::UiThread<int> other([] { return MessageBox(nullptr, u"A long message that covers the logo of the dialog below it", u"Cover", MB_OK); });
-    auto cover = app_test::Expect(automation::WaitForMessageBox(), "the covering window");
-    const Surface covered = automation::ComposeCurrentScreen();
+    auto cover = app_test::Expect(app_test::WaitForMessageBox(), "the covering window");
+    ASSERT_TRUE(automation::Settle());
+    const Surface covered = automation::CaptureScreen();
     ExpectNoMagenta(covered);
-    automation::Click(cover.window, IDOK);
+    app_test::Press(cover.window, IDOK);
     EXPECT_EQ(other.Result(), IDOK);
-    ASSERT_TRUE(automation::WaitForDialog(101).has_value());
-    const Surface screen = automation::ComposeCurrentScreen();
+    ASSERT_TRUE(automation::WaitGone(cover.window));
+    ASSERT_TRUE(automation::Settle());
+    const Surface screen = automation::CaptureScreen();
     ExpectLogoOnScreen(screen);
     ExpectNoMagenta(screen);
 }
 
 TEST_F(MainDialogPictureTest, TheSnapshotIsTheScreen) {
+    ASSERT_TRUE(automation::Settle());
     const std::filesystem::path file = std::filesystem::path(TANDEL_TEST_OUTPUT_DIR) / "main_dialog.png";
     ASSERT_EQ(automation::Snapshot(file), "");
     std::string error;
@@ -89,7 +95,7 @@ TEST_F(MainDialogPictureTest, TheSnapshotIsTheScreen) {
     ASSERT_TRUE(read.has_value()) << error;
     EXPECT_EQ(read->width, 640);
     EXPECT_EQ(read->height, 240);
-    EXPECT_TRUE(*read == automation::ComposeCurrentScreen());
+    EXPECT_TRUE(*read == automation::CaptureScreen());
     ExpectLogoOnScreen(*read);
 }
 

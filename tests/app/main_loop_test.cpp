@@ -4,7 +4,8 @@
 #include <dialogs/main_dialog.h>
 #include <resources/resource.h>
 
-#include <sstream>
+#include <algorithm>
+#include <mutex>
 
 #include "app_test_support.h"
 
@@ -17,10 +18,13 @@ class MainLoopTest : public app_test::HandheldTest {
 protected:
     void SetUp() override {
         HandheldTest::SetUp();
-        automation::LogShownDialogs(&log);
+        automation::SetWindowShownObserver([this](const automation::WindowInfo& window) {
+            std::lock_guard lock(logMutex);
+            shownTemplates.push_back(window.templateId);
+        });
     }
     void TearDown() override {
-        automation::LogShownDialogs(nullptr);
+        automation::SetWindowShownObserver(nullptr);
         HandheldTest::TearDown();
     }
 
@@ -29,38 +33,49 @@ protected:
                                                            app_test::Terminated(u"Storage"));
         ASSERT_NE(platform::RegisterInProcessDevice(u"CRD", 0, device), nullptr);
     }
-    automation::DialogInfo MainDialogShown() { return app_test::Expect(automation::WaitForDialog(101), "the main dialog"); }
+    automation::WindowInfo MainDialogShown() { return app_test::Expect(automation::WaitForTemplate(101), "the main dialog"); }
+    automation::WindowInfo MainDialogAgain(HWND before) {
+        return app_test::Expect(automation::WaitForWindow([before](const automation::WindowInfo& w) {
+            return w.templateId == 101 && w.window != before;
+        }), "the main dialog shown again");
+    }
+    bool Shown(int templateId) {
+        std::lock_guard lock(logMutex);
+        return std::find(shownTemplates.begin(), shownTemplates.end(), templateId) != shownTemplates.end();
+    }
     std::unique_ptr<app_test::UiThread<bool>> StartLoop() {
         return std::make_unique<app_test::UiThread<bool>>([] { return backupApplication.RunMainLoop(); });
     }
 
-    std::ostringstream log;
+    std::mutex logMutex;
+    std::vector<int> shownTemplates;
     app_test::CardDeviceCounts counts;
 };
 
 TEST_F(MainLoopTest, CancelWithNoDriveEndsSilently) {
     auto loop = StartLoop();
-    automation::Click(MainDialogShown().window, IDCANCEL);
+    app_test::Press(MainDialogShown().window, IDCANCEL);
     EXPECT_FALSE(loop->Result());
-    EXPECT_EQ(log.str().find("dialog 104"), std::string::npos) << log.str();
+    EXPECT_FALSE(Shown(104));
     EXPECT_EQ(pathSeparator, ui::TextString(u"\\"));
 }
 
 TEST_F(MainLoopTest, BackupWithNoDriveEndsWithTheNoDriveMessage) {
     auto loop = StartLoop();
-    automation::Click(MainDialogShown().window, IDC_BACKUP);
-    auto message = app_test::Expect(automation::WaitForDialog(104), "the closing message");
-    EXPECT_EQ(message.Control(1010)->text, u"Application Error 15 \nNo Quorva drive found");
-    automation::Click(message.window, IDOK);
+    app_test::Press(MainDialogShown().window, IDC_BACKUP);
+    auto message = app_test::Expect(automation::WaitForTemplate(104), "the closing message");
+    EXPECT_EQ(app_test::TextOf(message.window, 1010), u"Application Error 15 \nNo Quorva drive found");
+    app_test::Press(message.window, IDOK);
     EXPECT_FALSE(loop->Result());
 }
 
 TEST_F(MainLoopTest, EnterWithNoDriveIsAnyOtherButtonAndReportsTheSearch) {
     auto loop = StartLoop();
-    automation::PressKey(MainDialogShown().window, VK_RETURN);
-    auto message = app_test::Expect(automation::WaitForDialog(104), "the closing message");
-    EXPECT_EQ(message.Control(1010)->text, u"Application Error 15 \nNo Quorva drive found");
-    automation::PressKey(message.window, VK_RETURN);
+    MainDialogShown();
+    automation::PressKey(VK_RETURN);
+    auto message = app_test::Expect(automation::WaitForTemplate(104), "the closing message");
+    EXPECT_EQ(app_test::TextOf(message.window, 1010), u"Application Error 15 \nNo Quorva drive found");
+    automation::PressKey(VK_RETURN);
     EXPECT_FALSE(loop->Result());
 }
 
@@ -68,49 +83,47 @@ TEST_F(MainLoopTest, WithADriveEveryChoiceButCancelReturnsToTheMainDialog) {
     InsertDrive();
     auto loop = StartLoop();
     auto first = MainDialogShown();
-    automation::Click(first.window, IDC_BACKUP);
-    auto second = app_test::Expect(automation::WaitForDialog([&](const automation::DialogInfo& d) {
-        return d.templateId == 101 && d.window != first.window;
-    }), "the main dialog again");
+    app_test::Press(first.window, IDC_BACKUP);
+    auto second = MainDialogAgain(first.window);
     EXPECT_EQ(backupApplication.job.backupPath, ui::TextString(u"\\Storage\\Field 3-18-1999 23.05"));
-    automation::Click(second.window, IDC_RESTORE);
-    auto third = app_test::Expect(automation::WaitForDialog([&](const automation::DialogInfo& d) {
-        return d.templateId == 101 && d.window != second.window;
-    }), "the main dialog a third time");
+    app_test::Press(second.window, IDC_RESTORE);
+    auto third = MainDialogAgain(second.window);
     // Enter right after opening gives 1, which the loop passes over.
-    automation::PressKey(third.window, VK_RETURN);
-    auto fourth = app_test::Expect(automation::WaitForDialog([&](const automation::DialogInfo& d) {
-        return d.templateId == 101 && d.window != third.window;
-    }), "the main dialog a fourth time");
-    automation::Click(fourth.window, IDCANCEL);
+    automation::PressKey(VK_RETURN);
+    auto fourth = MainDialogAgain(third.window);
+    app_test::Press(fourth.window, IDCANCEL);
     EXPECT_FALSE(loop->Result());
     EXPECT_EQ(counts.opens, 4) << "the drive is looked for after every choice, Cancel included";
-    EXPECT_EQ(log.str().find("dialog 104"), std::string::npos);
+    EXPECT_FALSE(Shown(104));
 }
 
 TEST_F(MainLoopTest, TheMainDialogShownAgainIsCentredWithTheFocusOnBackupAndItsIcon) {
     InsertDrive();
     auto loop = StartLoop();
-    auto first = MainDialogShown();
-    automation::Click(first.window, IDC_BACKUP);
-    auto again = app_test::Expect(automation::WaitForDialog([&](const automation::DialogInfo& d) {
-        return d.templateId == 101 && d.window != first.window;
-    }), "the main dialog again");
-    for (const auto& shown : {first, again}) {
-        const RECT work = automation::WorkArea();
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0));
+    EXPECT_EQ(work.bottom, 240 - 26) << "the screen less the taskbar";
+    const HICON icon = LoadIcon(GetModuleHandle(nullptr), MAKEINTRESOURCE(102));
+    ASSERT_NE(icon, nullptr);
+    auto check = [&](const automation::WindowInfo& shown) {
         const int width = shown.rect.right - shown.rect.left, height = shown.rect.bottom - shown.rect.top;
-        EXPECT_EQ(shown.rect.left, (work.right - width) / 2);
-        EXPECT_EQ(shown.rect.top, (work.bottom - height) / 2);
-        EXPECT_EQ(shown.client.right - shown.client.left, 278);
-        EXPECT_EQ(shown.client.bottom - shown.client.top, 150);
-        EXPECT_TRUE(shown.Control(IDC_BACKUP)->focused);
-        const HICON icon = LoadIcon(GetModuleHandle(nullptr), MAKEINTRESOURCE(102));
-        ASSERT_NE(icon, nullptr);
-        EXPECT_EQ(shown.bigIcon, icon);
-        EXPECT_EQ(shown.smallIcon, icon);
-        EXPECT_TRUE(shown.foreground);
-    }
-    automation::Click(again.window, IDCANCEL);
+        EXPECT_EQ(shown.rect.left, work.left + (work.right - work.left - width) / 2);
+        EXPECT_EQ(shown.rect.top, work.top + (work.bottom - work.top - height) / 2);
+        const RECT client = app_test::ClientOnScreen(shown.window);
+        EXPECT_EQ(client.right - client.left, 278);
+        EXPECT_EQ(client.bottom - client.top, 150);
+        EXPECT_TRUE(automation::Control(shown.window, IDC_BACKUP)->focused);
+        EXPECT_EQ(app_test::IconOf(shown.window, true), icon);
+        EXPECT_EQ(app_test::IconOf(shown.window, false), icon);
+        EXPECT_TRUE(shown.active);
+        EXPECT_TRUE(shown.onTaskbar);
+    };
+    auto first = MainDialogShown();
+    check(first);
+    app_test::Press(first.window, IDC_BACKUP);
+    auto again = MainDialogAgain(first.window);
+    check(again);
+    app_test::Press(again.window, IDCANCEL);
     loop->Result();
 }
 
@@ -124,7 +137,7 @@ protected:
     void TearDown() override {
         // A dialog the test left open is cancelled, so the next test starts with none.
         if (!ui->Ended(0)) {
-            if (auto open = automation::WaitForDialog(101, 2000)) automation::Click(open->window, IDCANCEL);
+            if (auto open = automation::WaitForTemplate(101, automation::Limit(2000))) app_test::Press(open->window, IDCANCEL);
         }
         ui.reset();
         MainLoopTest::TearDown();
@@ -132,11 +145,11 @@ protected:
 
     MainDialog dialog;
     std::unique_ptr<app_test::UiThread<INT_PTR>> ui;
-    automation::DialogInfo shown;
+    automation::WindowInfo shown;
 };
 
 TEST_F(MainDialogTest, EscapeGivesTwo) {
-    automation::PressKey(shown.window, VK_ESCAPE);
+    automation::PressKey(VK_ESCAPE);
     EXPECT_EQ(ui->Result(), 2);
 }
 
@@ -146,13 +159,13 @@ TEST_F(MainDialogTest, TheCloseBoxGivesTwo) {
 }
 
 TEST_F(MainDialogTest, MnemonicsChooseTheirButtons) {
-    automation::PressKey(shown.window, 'R', automation::kModAlt);
+    automation::PressKey('R', automation::kAlt);
     EXPECT_EQ(ui->Result(), IDC_RESTORE);
 }
 
 TEST_F(MainDialogTest, AltHStartsTheHelpViewerAndLeavesTheDialogOpen) {
-    automation::PressKey(shown.window, 'H', automation::kModAlt);
-    ASSERT_TRUE(automation::WaitSettled());
+    automation::PressKey('H', automation::kAlt);
+    ASSERT_TRUE(automation::Settle());
     {
         std::lock_guard lock(launches_.mutex);
         ASSERT_EQ(launches_.starts.size(), 1u);
@@ -162,27 +175,28 @@ TEST_F(MainDialogTest, AltHStartsTheHelpViewerAndLeavesTheDialogOpen) {
     auto still = MainDialogShown();
     EXPECT_EQ(still.window, shown.window);
     EXPECT_FALSE(ui->Ended(0));
-    automation::Click(still.window, IDC_BACKUP);
+    app_test::Press(still.window, IDC_BACKUP);
     EXPECT_EQ(ui->Result(), IDC_BACKUP);
 }
 
 TEST_F(MainDialogTest, HWithoutAltIsNotHelp) {
-    automation::PressKey(shown.window, 'H');
-    ASSERT_TRUE(automation::WaitSettled());
+    automation::PressKey('H');
+    ASSERT_TRUE(automation::Settle());
     std::lock_guard lock(launches_.mutex);
     EXPECT_TRUE(launches_.starts.empty());
 }
 
 TEST_F(MainDialogTest, WithNoHelpViewerItSaysSoAndStaysOpen) {
     launches_.succeed = false;
-    automation::PressKey(shown.window, 'H', automation::kModAlt);
-    auto box = app_test::Expect(automation::WaitForMessageBox(), "the help failure message");
+    automation::PressKey('H', automation::kAlt);
+    auto box = app_test::Expect(app_test::WaitForMessageBox(), "the help failure message");
     EXPECT_EQ(box.title, u"VezazuZU");
-    EXPECT_EQ(box.MessageText(), u"Failed to launch help.");
-    EXPECT_NE(box.Control(IDOK), nullptr);
-    automation::Click(box.window, IDOK);
+    EXPECT_EQ(app_test::MessageText(box.window), u"Failed to launch help.");
+    EXPECT_TRUE(automation::Control(box.window, IDOK).has_value());
+    app_test::Press(box.window, IDOK);
+    ASSERT_TRUE(automation::WaitGone(box.window));
     EXPECT_EQ(MainDialogShown().window, shown.window);
-    automation::Click(shown.window, IDCANCEL);
+    app_test::Press(shown.window, IDCANCEL);
     EXPECT_EQ(ui->Result(), 2);
 }
 

@@ -47,17 +47,17 @@ TEST_F(ProgramStartTest, TheProgramRunsTwiceInOneProcessEachTimeFromTheStart) {
     for (int run = 0; run < 2; ++run) {
         HANDLE process = Start(u"Tandel.exe");
         ASSERT_NE(process, nullptr);
-        auto main = app_test::Expect(automation::WaitForDialog(101), "the main dialog");
+        auto main = app_test::Expect(automation::WaitForTemplate(101), "the main dialog");
         EXPECT_EQ(main.title, u"Quorva CE Tandel");
         DWORD code = 0;
         EXPECT_TRUE(GetExitCodeProcess(process, &code));
         EXPECT_EQ(code, STILL_ACTIVE);
-        automation::Click(main.window, 1007);
-        auto message = app_test::Expect(automation::WaitForDialog(104), "the closing message");
-        EXPECT_EQ(message.Control(1010)->text, u"Application Error 15 \nNo Quorva drive found");
-        automation::Click(message.window, IDOK);
+        app_test::Press(main.window, 1007);
+        auto message = app_test::Expect(automation::WaitForTemplate(104), "the closing message");
+        EXPECT_EQ(app_test::TextOf(message.window, 1010), u"Application Error 15 \nNo Quorva drive found");
+        app_test::Press(message.window, IDOK);
         EXPECT_EQ(Ended(process), 0u) << "run " << run;
-        EXPECT_TRUE(automation::Dialogs().empty());
+        EXPECT_TRUE(automation::Windows().empty());
         // The module is gone from the process once the program has ended.
         auto file = platform::FindModuleFile(u"Tandel.exe");
         ASSERT_TRUE(file.has_value());
@@ -78,16 +78,17 @@ TEST_F(ProgramStartTest, AltHOpensTheHelpFileInTheHelpViewer) {
     CloseHandle(file);
 
     HANDLE process = Start(u"Tandel.exe");
-    auto main = app_test::Expect(automation::WaitForDialog(101), "the main dialog");
-    automation::PressKey(main.window, 'H', automation::kModAlt);
-    auto help = app_test::Expect(automation::WaitForDialog([](const automation::DialogInfo& d) {
-        return d.messageBox && d.title == u"Help";
+    auto main = app_test::Expect(automation::WaitForTemplate(101), "the main dialog");
+    automation::PressKey('H', automation::kAlt);
+    auto help = app_test::Expect(automation::WaitForWindow([](const automation::WindowInfo& w) {
+        return w.messageBox && w.title == u"Help";
     }), "the help viewer");
-    EXPECT_EQ(help.MessageText(), u"How to back up.");
-    automation::Click(help.window, IDOK);
-    auto still = app_test::Expect(automation::WaitForDialog(101), "the main dialog");
+    EXPECT_EQ(app_test::MessageText(help.window), u"How to back up.");
+    app_test::Press(help.window, IDOK);
+    ASSERT_TRUE(automation::WaitGone(help.window));
+    auto still = app_test::Expect(automation::WaitForTemplate(101), "the main dialog");
     EXPECT_EQ(still.window, main.window);
-    automation::Click(still.window, IDCANCEL);
+    app_test::Press(still.window, IDCANCEL);
     EXPECT_EQ(Ended(process), 0u);
 }
 

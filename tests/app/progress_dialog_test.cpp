@@ -36,7 +36,7 @@ protected:
         progressPercent.store(77);
         dialog = std::make_unique<ObservedProgressDialog>();
         ui = std::make_unique<app_test::UiThread<INT_PTR>>([this] { return dialog->DoModal(); });
-        shown = app_test::Expect(automation::WaitForDialog(105), "the progress dialog");
+        shown = app_test::Expect(automation::WaitForTemplate(105), "the progress dialog");
     }
     void TearDown() override {
         ui.reset();
@@ -44,18 +44,15 @@ protected:
     }
 
     // Moves the virtual clock and lets the dialog handle what came due.
-    void Advance(DWORD ms) {
-        Clock().Advance(ms);
-        automation::WaitSettled();
-    }
+    void Advance(DWORD ms) { automation::AdvanceTime(ms); }
     int Bar() {
-        auto now = automation::WaitForDialog(105);
-        return now ? now->Control(1008)->position : -1;
+        auto bar = automation::Control(shown.window, 1008);
+        return bar ? bar->position : -1;
     }
 
     std::unique_ptr<ObservedProgressDialog> dialog;
     std::unique_ptr<app_test::UiThread<INT_PTR>> ui;
-    automation::DialogInfo shown;
+    automation::WindowInfo shown;
 };
 
 TEST_F(ProgressDialogTest, ConstructionZeroesTheValueAndTheFirstTickComesAfterOneSecond) {
@@ -71,7 +68,7 @@ TEST_F(ProgressDialogTest, ConstructionZeroesTheValueAndTheFirstTickComesAfterOn
     Advance(1000);
     EXPECT_EQ(Bar(), 60);
     EXPECT_FALSE(ui->Ended(0));
-    automation::Click(shown.window, IDCANCEL);
+    app_test::Press(shown.window, IDCANCEL);
     EXPECT_EQ(ui->Result(), 2);
 }
 
@@ -94,19 +91,19 @@ TEST_F(ProgressDialogTest, AValueAboveOneHundredShowsAFullBarAndEnds) {
 
 TEST_F(ProgressDialogTest, CancelAfterTheWorkerReachedOneHundredStillCancels) {
     progressPercent.store(100);
-    automation::Click(shown.window, IDCANCEL);
+    app_test::Press(shown.window, IDCANCEL);
     EXPECT_EQ(ui->Result(), 2);
     EXPECT_EQ(cancelRequested.load(), 1);
 }
 
 TEST_F(ProgressDialogTest, EscapeCancels) {
-    automation::PressKey(shown.window, VK_ESCAPE);
+    automation::PressKey(VK_ESCAPE);
     EXPECT_EQ(ui->Result(), 2);
     EXPECT_EQ(cancelRequested.load(), 1);
 }
 
 TEST_F(ProgressDialogTest, ACloseRequestStopsTheTimerAndCancels) {
-    EXPECT_FALSE(shown.style & WS_SYSMENU) << "no close box: close requests come from the program";
+    EXPECT_FALSE(shown.closeBox) << "no close box: close requests come from the program";
     PostMessage(shown.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(ui->Result(), 2);
     EXPECT_FALSE(dialog->timerAliveAfterClose);
@@ -114,7 +111,7 @@ TEST_F(ProgressDialogTest, ACloseRequestStopsTheTimerAndCancels) {
 }
 
 TEST_F(ProgressDialogTest, EnterEndsWithOneAndLeavesTheCancelFlagAlone) {
-    automation::PressKey(shown.window, VK_RETURN);
+    automation::PressKey(VK_RETURN);
     EXPECT_EQ(ui->Result(), 1);
     EXPECT_EQ(cancelRequested.load(), 0);
 }
@@ -127,8 +124,8 @@ TEST_F(ProgressDialogTest, ATimerWithAnotherIdActsAsATick) {
 }
 
 TEST_F(ProgressDialogTest, TheFocusStartsOnCancel) {
-    EXPECT_TRUE(shown.Control(IDCANCEL)->focused);
-    automation::Click(shown.window, IDCANCEL);
+    EXPECT_TRUE(automation::Control(shown.window, IDCANCEL)->focused);
+    app_test::Press(shown.window, IDCANCEL);
     ui->Result();
 }
 

@@ -5,7 +5,6 @@
 
 namespace {
 
-using app_test::automation::WaitForDialog;
 
 class ResultReportTest : public app_test::HandheldTest {
 protected:
@@ -14,10 +13,9 @@ protected:
             backupApplication.ReportResult(code);
             return 0;
         });
-        auto dialog = app_test::Expect(WaitForDialog(104), "the message dialog");
-        const auto* text = dialog.Control(1010);
-        std::string shown = text ? app_test::Utf8(text->text) : "(no control 1010)";
-        app_test::automation::Click(dialog.window, IDOK);
+        auto dialog = app_test::Expect(app_test::automation::WaitForTemplate(104), "the message dialog");
+        std::string shown = app_test::Utf8(app_test::TextOf(dialog.window, 1010));
+        app_test::Press(dialog.window, IDOK);
         ui.Result();
         return shown;
     }

@@ -24,9 +24,7 @@ std::vector<ChildFacts> Children(HWND dialog) {
     if (!w) return facts;
     for (HWND child : w->children) {
         Window* c = system.Find(child);
-        // The control's own bits, as the dialog manager reads them: while a dialog is created
-        // hidden, its first tab stop must still be found for the initial focus.
-        if (c) facts.push_back({child, c->style, (c->style & (WS_VISIBLE | WS_DISABLED)) == WS_VISIBLE});
+        if (c) facts.push_back({child, c->style, (c->style & WS_VISIBLE) && IsEnabledLocked(c)});
     }
     return facts;
 }

@@ -27,13 +27,17 @@ INT_PTR RunModal(const ModalRequest& request) {
     // An owner is disabled while its modal dialog runs, as the dialog manager does.
     HWND owner = request.owner ? GetAncestorTopLevel(request.owner) : nullptr;
     const bool disableOwner = owner && IsWindowEnabled(owner);
+    // Creation and initialisation count as the loop's work, so automation waits for them.
+    EnterLoop(1);
     HWND dialog = CreateFromTemplate(request);
-    if (!dialog) return -1;
+    if (!dialog) {
+        EnterLoop(-1);
+        return -1;
+    }
     INT_PTR result = 0;
     if (!Ended(dialog, result)) {
         if (disableOwner) EnableWindow(owner, FALSE);
         ShowWindow(dialog, SW_SHOW);
-        EnterLoop(1);
         MSG message;
         while (!Ended(dialog, result)) {
             if (!GetMessage(&message, nullptr, 0, 0)) {
@@ -46,11 +50,11 @@ INT_PTR RunModal(const ModalRequest& request) {
                 DispatchMessage(&message);
             }
         }
-        EnterLoop(-1);
         if (disableOwner) EnableWindow(owner, TRUE);
     }
     Ended(dialog, result);
     DestroyWindow(dialog);
+    EnterLoop(-1);
     if (owner && IsWindow(owner)) SetActiveWindow(owner);
     return result;
 }

@@ -13,7 +13,7 @@ template <class F>
 auto WithWindow(HWND handle, F&& f) {
     auto lock = Lock();
     Window* window = WindowSystem::Get().Find(handle);
-    if (window) window->needsPaint = true;
+    if (window) MarkForPaintLocked(window);
     auto result = f(window);
     NotifyLocked();
     return result;
@@ -53,7 +53,8 @@ LRESULT ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case BM_GETSTATE:
             return WithWindow(hwnd, [&](Window* w) -> LRESULT {
                 if (!w) return 0;
-                return (w->pressed ? BST_PUSHED : 0) | (GetFocus() == hwnd ? BST_FOCUS : 0);
+                const bool focused = WindowSystem::Get().Queue(w->thread).focus == hwnd;
+                return (w->pressed ? BST_PUSHED : 0) | (focused ? BST_FOCUS : 0);
             });
         case BM_SETSTATE:
             WithWindow(hwnd, [&](Window* w) {
@@ -285,7 +286,7 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             WithWindow(hwnd, [&](Window* w) {
                 if (!w) return 0;
                 const int top = w->rect.bottom - w->rect.top;
-                if (y >= top) row = (y - top) / 14;
+                if (y >= top) row = (y - top) / platform::ui::kListItemHeight;
                 if (row >= static_cast<int>(w->items.size())) row = -1;
                 if (row >= 0) w->highlight = row;
                 return 0;

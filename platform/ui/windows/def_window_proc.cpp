@@ -14,8 +14,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             if (!w) return FALSE;
             auto* text = reinterpret_cast<LPCWSTR>(lParam);
             w->text = text ? text : u"";
-            w->needsPaint = true;
-            if (Window* top = WindowSystem::Get().Find(TopLevelOfLocked(hwnd))) top->needsPaint = true;
+            MarkForPaintLocked(w);
+            if (Window* top = WindowSystem::Get().Find(TopLevelOfLocked(hwnd))) MarkForPaintLocked(top);
             NotifyLocked();
             return TRUE;
         }
@@ -55,9 +55,15 @@ LRESULT DefWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             HICON& slot = wParam == ICON_BIG ? w->bigIcon : w->smallIcon;
             auto old = reinterpret_cast<LRESULT>(slot);
             slot = reinterpret_cast<HICON>(lParam);
-            w->needsPaint = true;
+            MarkForPaintLocked(w);
             NotifyLocked();
             return old;
+        }
+        case WM_GETICON: {
+            auto lock = Lock();
+            Window* w = WindowSystem::Get().Find(hwnd);
+            if (!w) return 0;
+            return reinterpret_cast<LRESULT>(wParam == ICON_BIG ? w->bigIcon : w->smallIcon);
         }
         default:
             return 0;

@@ -187,8 +187,8 @@ BOOL EnableWindow(HWND handle, BOOL enable) {
             ThreadQueue& queue = WindowSystem::Get().Queue(window->thread);
             if (queue.focus == handle) queue.focus = nullptr;
         }
-        window->needsPaint = true;
-        if (Window* top = WindowSystem::Get().Find(TopLevelOfLocked(handle))) top->needsPaint = true;
+        MarkForPaintLocked(window);
+        if (Window* top = WindowSystem::Get().Find(TopLevelOfLocked(handle))) MarkForPaintLocked(top);
         NotifyLocked();
     }
     SendMessage(handle, WM_ENABLE, enable, 0);
@@ -209,7 +209,7 @@ BOOL ShowWindow(HWND handle, int command) {
             if (!window->parent && system.foreground == handle) ActivateNextLocked();
         } else {
             window->style |= WS_VISIBLE;
-            window->needsPaint = true;
+            MarkForPaintLocked(window);
             if (!window->parent) {
                 RaiseLocked(handle);
                 system.foreground = handle;
@@ -265,7 +265,7 @@ LONG_PTR SetWindowLongPtr(HWND handle, int index, LONG_PTR value) {
         case DWL_USER: old = window->dialogUser; window->dialogUser = value; break;
         default: SetLastError(ERROR_INVALID_INDEX); return 0;
     }
-    window->needsPaint = true;
+    MarkForPaintLocked(window);
     NotifyLocked();
     return old;
 }
@@ -326,7 +326,7 @@ BOOL MoveWindow(HWND handle, int x, int y, int width, int height, BOOL) {
     Window* window = FindOrFail(handle);
     if (!window) return FALSE;
     window->rect = RECT{x, y, x + width, y + height};
-    window->needsPaint = true;
+    MarkForPaintLocked(window);
     NotifyLocked();
     return TRUE;
 }
@@ -380,8 +380,8 @@ HWND SetFocus(HWND handle) {
         queue.focus = handle;
         if (handle) queue.active = TopLevelOfLocked(handle);
         for (HWND each : {old, handle}) {
-            if (Window* w = system.Find(each)) w->needsPaint = true;
-            if (Window* top = system.Find(TopLevelOfLocked(each))) top->needsPaint = true;
+            if (Window* w = system.Find(each)) MarkForPaintLocked(w);
+            if (Window* top = system.Find(TopLevelOfLocked(each))) MarkForPaintLocked(top);
         }
         NotifyLocked();
     }
@@ -433,8 +433,8 @@ BOOL InvalidateRect(HWND handle, const RECT*, BOOL) {
     auto lock = Lock();
     Window* window = FindOrFail(handle);
     if (!window) return FALSE;
-    window->needsPaint = true;
-    if (Window* top = WindowSystem::Get().Find(TopLevelOfLocked(handle))) top->needsPaint = true;
+    MarkForPaintLocked(window);
+    if (Window* top = WindowSystem::Get().Find(TopLevelOfLocked(handle))) MarkForPaintLocked(top);
     WindowSystem::Get().Queue(window->thread).wake.notify_all();
     NotifyLocked();
     return TRUE;
@@ -491,4 +491,20 @@ int MulDiv(int number, int numerator, int denominator) {
 
 LRESULT CallWindowProc(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return proc ? proc(window, message, wParam, lParam) : 0;
+}
+
+BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM parameter) {
+    if (!callback) return FALSE;
+    std::vector<HWND> all;
+    {
+        auto lock = Lock();
+        Window* window = FindOrFail(parent);
+        if (!window) return FALSE;
+        for (HWND child : window->children) CollectLocked(child, all);
+    }
+    // Collected first, so windows that go meanwhile are skipped rather than followed.
+    for (HWND each : all) {
+        if (IsWindow(each) && !callback(each, parameter)) break;
+    }
+    return TRUE;
 }

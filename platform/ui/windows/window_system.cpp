@@ -91,6 +91,11 @@ RECT ClientRectOnScreenLocked(Window* window) {
 
 void NotifyLocked() { WindowSystem::Get().changed.notify_all(); }
 
+void MarkForPaintLocked(Window* window) {
+    window->needsPaint = true;
+    if (ThreadQueue* queue = WindowSystem::Get().ExistingQueue(window->thread)) queue->wake.notify_all();
+}
+
 DWORD NextTimerDueLocked(bool& any) {
     any = false;
     DWORD best = 0;
@@ -108,6 +113,11 @@ DWORD NextTimerDueLocked(bool& any) {
 
 bool HasWorkLocked(ThreadQueue& queue) {
     if (!queue.posted.empty() || !queue.sent.empty()) return true;
+    auto& system = WindowSystem::Get();
+    for (HWND top : system.zOrder) {
+        Window* w = system.Find(top);
+        if (w && w->thread == queue.thread && w->needsPaint && IsVisibleLocked(w)) return true;
+    }
     const DWORD now = GetTickCount();
     for (const Timer& timer : queue.timers) {
         if (static_cast<int32_t>(now - timer.due) >= 0) return true;
@@ -123,5 +133,24 @@ void RunShownHook(HWND window) {
     }
     if (hook) hook(window);
 }
+
+}  // namespace platform::ui::detail
+
+namespace platform::ui::detail {
+namespace {
+
+FrameLook LookOf(Window* w) {
+    const bool caption = !w->parent && (w->style & WS_CAPTION) == WS_CAPTION;
+    FrameLook look;
+    look.closeBox = caption && (w->style & WS_SYSMENU);
+    look.helpButton = caption && (w->exStyle & WS_EX_CONTEXTHELP);
+    return look;
+}
+
+}  // namespace
+
+// The painter's geometry, so taps land where the buttons are drawn.
+RECT CloseBoxRectLocked(Window* w) { return CaptionCloseBoxRect(w->rect, LookOf(w)); }
+RECT HelpButtonRectLocked(Window* w) { return CaptionHelpButtonRect(w->rect, LookOf(w)); }
 
 }  // namespace platform::ui::detail

@@ -156,6 +156,8 @@ HWND TopLevelOfLocked(HWND window);
 RECT ScreenRectLocked(Window* window);
 RECT ClientRectOnScreenLocked(Window* window);
 void NotifyLocked();  // wake automation waiters
+// The window's look changed: its thread gets a paint request when next idle.
+void MarkForPaintLocked(Window* window);
 bool HasWorkLocked(ThreadQueue& queue);
 DWORD NextTimerDueLocked(bool& any);
 
@@ -173,4 +175,11 @@ LRESULT DialogWindowProc(HWND, UINT, WPARAM, LPARAM);
 // Case-insensitive class lookup; Generic for a class the window system does not know.
 bool LookupClass(std::u16string_view name, Kind& kind, WNDPROC& proc);
 
+}  // namespace platform::ui::detail
+
+namespace platform::ui::detail {
+// The caption's buttons on screen (empty when the window has none): the close box at the
+// caption's right end, the help button to its left.
+RECT CloseBoxRectLocked(Window* window);
+RECT HelpButtonRectLocked(Window* window);
 }  // namespace platform::ui::detail

@@ -1,20 +1,39 @@
-// Automation: what tests, demos and scripts use to drive programs on the simulated handheld
-// as a user would (read the dialogs on the screen, press buttons and keys, use the close box,
-// take snapshots) without a display. Every call is made from a thread other than the program's.
+// The headless presenter's automation interface: what a user sees on the simulated handheld's
+// screen and what a user does to it. Tests, scripts and demos drive programs through it.
+//
+// Time: on the virtual clock, time moves only through Sleep, VirtualClock::Advance and the
+// waits below. A wait whose condition is not met lets every thread's message loop settle
+// (nothing queued, no timer due), then advances the clock to the next timer due anywhere, and
+// looks again. Wait limits are real time, so a wait never hangs.
 #pragma once
+
+#include <windows.h>
 
 #include <platform/ui/surface.h>
 
+#include <chrono>
 #include <filesystem>
+#include <cstdint>
 #include <functional>
-#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "../../windef.h"
-
 namespace platform::ui::automation {
+
+struct WindowInfo {
+    HWND window = nullptr;
+    std::u16string title;
+    int templateId = 0;  // 0: not from a template (a message box)
+    DWORD thread = 0;
+    RECT rect{};         // screen
+    bool active = false;
+    bool enabled = true;
+    bool messageBox = false;
+    bool closeBox = false;
+    bool helpButton = false;
+    bool onTaskbar = false;
+};
 
 struct ControlInfo {
     HWND window = nullptr;
@@ -22,81 +41,68 @@ struct ControlInfo {
     std::u16string className;
     std::u16string text;
     DWORD style = 0;
-    RECT rect{};  // in the dialog's client area
+    RECT rect{};  // screen
     bool visible = false;
     bool enabled = false;
     bool focused = false;
-    int position = 0;  // progress bars: the position as shown (clamped to the range)
-    HICON icon = nullptr;
+    bool defaultLook = false;
+    bool pressed = false;
+    // Progress bars.
+    int low = 0, high = 0, position = 0;
+    // Drop-down lists.
+    std::vector<std::u16string> items;
+    int selection = -1;
+    bool dropped = false;
 };
 
-struct DialogInfo {
-    HWND window = nullptr;
-    DWORD thread = 0;
-    int templateId = 0;  // 0 for a message box or a dialog built in memory
-    bool messageBox = false;
-    std::u16string title;
-    DWORD style = 0;
-    DWORD exStyle = 0;
-    RECT rect{};    // on the screen, frame included
-    RECT client{};  // on the screen
-    HICON bigIcon = nullptr;
-    HICON smallIcon = nullptr;
-    bool foreground = false;
-    std::vector<ControlInfo> controls;
+enum Modifiers : uint8_t { kNone = 0, kShift = 1, kControl = 2, kAlt = 4 };
 
-    const ControlInfo* Control(int id) const;
-    // The text of a message box (its static text control).
-    std::u16string MessageText() const;
-};
+// Top-level windows on the screen, frontmost first (hidden ones left out).
+std::vector<WindowInfo> Windows();
+std::optional<WindowInfo> Window(HWND window);
+std::optional<WindowInfo> FindWindowByTitle(std::u16string_view title);
+std::optional<WindowInfo> FindWindowByTemplate(int templateId);
+std::vector<ControlInfo> Controls(HWND dialog);
+std::optional<ControlInfo> Control(HWND dialog, int id);
+// By caption, with or without its '&' marks.
+std::optional<ControlInfo> ControlByText(HWND dialog, std::u16string_view text);
+// The taskbar's entries: application windows (WS_EX_APPWINDOW), in z-order.
+std::vector<WindowInfo> TaskbarEntries();
 
-// Visible dialogs and message boxes, frontmost first.
-std::vector<DialogInfo> Dialogs();
-// The work area: the screen less the taskbar.
-RECT WorkArea();
+// Input. A click lands where a user's tap would: on the frontmost window under the point;
+// disabled windows ignore it. Keys go to the foreground window's thread, to its focus.
+bool ClickPoint(POINT screen);
+bool Click(HWND control);
+bool ClickCloseBox(HWND window);
+bool ClickHelpButton(HWND window);
+// Taps the window's button on the taskbar, which brings it to the front.
+bool ClickTaskbarEntry(HWND window);
+bool PressKey(UINT virtualKey, uint8_t modifiers = kNone);
+// Key down only / key up only (Space presses on down and clicks on up).
+bool KeyDown(UINT virtualKey, uint8_t modifiers = kNone);
+bool KeyUp(UINT virtualKey, uint8_t modifiers = kNone);
 
-// True when every thread running a modal loop is waiting for input with nothing queued, no
-// timer due and nothing to paint: what a user would see is what the screen shows.
-bool Settled();
-// Waits (real time) until the screen is settled and the frontmost dialog satisfies `want`.
-std::optional<DialogInfo> WaitForDialog(const std::function<bool(const DialogInfo&)>& want,
-                                        int timeoutMs = 10000);
-std::optional<DialogInfo> WaitForDialog(int templateId, int timeoutMs = 10000);
-std::optional<DialogInfo> WaitForMessageBox(int timeoutMs = 10000);
-// Waits until the screen is settled, whatever it shows.
-bool WaitSettled(int timeoutMs = 10000);
+// Waits. Each gives up after `limit` of real time.
+using Limit = std::chrono::milliseconds;
+inline constexpr Limit kDefaultLimit{10'000};
+bool WaitUntil(const std::function<bool()>& condition, Limit limit = kDefaultLimit);
+std::optional<WindowInfo> WaitForWindow(const std::function<bool(const WindowInfo&)>& match,
+                                        Limit limit = kDefaultLimit);
+std::optional<WindowInfo> WaitForTitle(std::u16string_view title, Limit limit = kDefaultLimit);
+std::optional<WindowInfo> WaitForTemplate(int templateId, Limit limit = kDefaultLimit);
+bool WaitGone(HWND window, Limit limit = kDefaultLimit);
+// Lets every message loop finish what is queued (no clock movement).
+bool Settle(Limit limit = kDefaultLimit);
+// Virtual clock only: moves time on by `milliseconds`, delivering each timer as it falls due
+// and settling after each.
+void AdvanceTime(DWORD milliseconds);
 
-// A tap on control `id` of the dialog.
-bool Click(HWND dialog, int id);
-// A key pressed and released on the dialog's thread, with modifiers held (MOD_ values below).
-enum KeyModifier : uint8_t { kModShift = 1, kModControl = 2, kModAlt = 4 };
-bool PressKey(HWND dialog, UINT virtualKey, uint8_t modifiers = 0);
-// A tap on the caption's close box; false when the dialog has none.
-bool ClickCloseBox(HWND dialog);
-
-// The whole screen as the presenters show it.
-Surface ComposeCurrentScreen();
-// A PNG of the screen; an empty string, or why it failed.
+// The screen as it looks now: desktop, windows back to front, taskbar.
+Surface CaptureScreen();
+// Writes the screen as a PNG; "" or what went wrong.
 std::string Snapshot(const std::filesystem::path& file);
 
-// Prints each dialog as it is shown (title, template and the texts of its controls).
-void LogShownDialogs(std::ostream* out);
-std::string DescribeDialog(const DialogInfo& dialog);
-
-struct ScriptHooks {
-    // Commands the runner does not know (starting programs, the handheld's hardware): gives
-    // "" or why it failed; nullopt for a command it does not know either.
-    std::function<std::optional<std::string>(const std::string& command, const std::string& argument)> extra;
-    // Where relative snapshot paths go.
-    std::filesystem::path snapshotFolder;
-};
-
-// Runs a script of user actions against whatever runs on the handheld, one command a line:
-//   wait-dialog <template id>|message-box|<title>   expect-text <control id> <text>
-//   press <control id>|<caption>    key [Alt+|Shift+|Ctrl+]<Enter|Escape|Tab|Space|letter>
-//   close    snapshot <file>    sleep <ms>
-// Texts use \n for a line break. Lines starting with # are comments. Gives "" or the first
-// failure with its line number.
-std::string RunScript(std::istream& script, std::ostream& log, const ScriptHooks& hooks = {});
+// Called on the showing thread each time a top-level window appears.
+void SetWindowShownObserver(std::function<void(const WindowInfo&)> observer);
 
 }  // namespace platform::ui::automation

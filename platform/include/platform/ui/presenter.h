@@ -1,0 +1,31 @@
+// Presenters show the simulated screen to a person and pass their taps and keys on.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace platform::ui {
+
+// Shows the screen in a window, scaled 2x, while `keepRunning()` is true: taps and keys go to
+// the window system as a user's input. Gives "" when it ran, else why it could not: no video,
+// or only an offscreen video driver (then no window would be seen, so none is pretended).
+std::string RunWindowPresenter(const std::function<bool()>& keepRunning);
+
+}  // namespace platform::ui
+
+#include <iosfwd>
+#include <vector>
+
+namespace platform::ui {
+
+// The screen drawn in characters (80 x 24, one character per 8 x 10 pixels): window frames with
+// their titles, buttons as [text] (the focused one marked >), texts, progress bars as [###  ],
+// lists as [choice v], the taskbar on the last line.
+std::vector<std::string> TerminalScreen();
+
+// A keyboard-driven terminal: shows the screen, reads one script action a line from `in`
+// (press, key, close, snapshot, ...; see script.h) and shows the screen again, until the input
+// ends, "quit" is read, or `programEnded()`.
+void RunTerminalPresenter(const std::function<bool()>& programEnded, std::istream& in, std::ostream& out);
+
+}  // namespace platform::ui
