@@ -179,6 +179,22 @@ TEST_F(MainDialogTest, AltHStartsTheHelpViewerAndLeavesTheDialogOpen) {
     EXPECT_EQ(ui->Result(), IDC_BACKUP);
 }
 
+TEST_F(MainDialogTest, HelpCallsOffAButtonHeldDown) {
+    // Space held on Backup presses it; the help's cancel-mode notification lets go of it, so
+    // releasing Space afterwards chooses nothing.
+    automation::KeyDown(VK_SPACE);
+    ASSERT_TRUE(automation::Settle());
+    EXPECT_TRUE(automation::Control(shown.window, IDC_BACKUP)->pressed);
+    automation::PressKey('H', automation::kAlt);
+    ASSERT_TRUE(automation::Settle());
+    EXPECT_FALSE(automation::Control(shown.window, IDC_BACKUP)->pressed);
+    automation::KeyUp(VK_SPACE);
+    ASSERT_TRUE(automation::Settle());
+    EXPECT_FALSE(ui->Ended(0));
+    app_test::Press(shown.window, IDCANCEL);
+    EXPECT_EQ(ui->Result(), 2);
+}
+
 TEST_F(MainDialogTest, HWithoutAltIsNotHelp) {
     automation::PressKey('H');
     ASSERT_TRUE(automation::Settle());
