@@ -5,6 +5,7 @@
 #include "card_folder_device.h"
 #include "handheld_state.h"
 #include "launcher_script.h"
+#include "program_launcher.h"
 
 #include <platform/installer.h>
 #include <platform/text.h>
@@ -128,6 +129,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     sim::CardFolder card(0, u"Storage", std::filesystem::path(state) / "card");
+    sim::UseHandheldProgramLauncher();
     if (window) return RunInWindow(card);
     std::printf("Running the script %s\n", script.c_str());
     std::fflush(stdout);

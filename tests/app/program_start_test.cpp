@@ -2,6 +2,7 @@
 // module Tandel.exe, runs WinMain on a thread of its own and unloads the module at the end, so
 // a second start constructs the program-wide objects afresh.
 #include <platform/modules.h>
+#include <program_launcher.h>
 
 #include <dlfcn.h>
 
@@ -15,7 +16,7 @@ class ProgramStartTest : public app_test::HandheldTest {
 protected:
     void SetUp() override {
         HandheldTest::SetUp();
-        ui::SetProgramLauncher(nullptr);  // the real CreateProcess
+        sim::UseHandheldProgramLauncher();  // help starts PegHelp.exe as on the handheld
     }
 
     HANDLE Start(const char16_t* program, const char16_t* commandLine = u"") {

@@ -57,8 +57,8 @@ int ApplicationMessageBox(HWND owner, const WCHAR* text, UINT type = MB_OK | MB_
 // framework's own text.
 TextString FrameworkString(UINT id);
 
-// Starts the help viewer with a command line: CreateProcess unless a launcher was set, so
-// that tests can decide what "starting a program" means. Gives false when nothing started.
+// Starts the help viewer with a command line; replaceable so that tests and the simulated
+// handheld decide what "starting a program" means. Gives false when nothing could be started.
 using ProgramLauncher = std::function<bool(const WCHAR* program, const WCHAR* commandLine)>;
 void SetProgramLauncher(ProgramLauncher launcher);
 bool LaunchProgram(const WCHAR* program, const WCHAR* commandLine);

@@ -80,16 +80,7 @@ bool LaunchProgram(const WCHAR* program, const WCHAR* commandLine) {
         std::lock_guard lock(launcherMutex);
         chosen = launcher;
     }
-    if (chosen) return chosen(program, commandLine);
-    // By default a program of the handheld is started as the platform starts any program.
-    PROCESS_INFORMATION started{};
-    if (!CreateProcess(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
-                       &started)) {
-        return false;
-    }
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
-    return true;
+    return chosen && chosen(program, commandLine);
 }
 
 }  // namespace ui
