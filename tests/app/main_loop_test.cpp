@@ -4,7 +4,11 @@
 #include <dialogs/main_dialog.h>
 #include <resources/resource.h>
 
+#include <platform/ui/resources.h>
+
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 
 #include "app_test_support.h"
@@ -125,6 +129,30 @@ TEST_F(MainLoopTest, TheMainDialogShownAgainIsCentredWithTheFocusOnBackupAndItsI
     check(again);
     app_test::Press(again.window, IDCANCEL);
     loop->Result();
+}
+
+// The program's resources with the main dialog's template renamed, so that it cannot be shown.
+std::vector<uint8_t> ResourcesWithoutMainDialog() {
+    std::ifstream file(TANDEL_TEST_RESOURCES, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const uint8_t header[] = {0xFF, 0xFF, 0x05, 0x00, 0xFF, 0xFF, 101, 0x00};  // type 5, name 101
+    auto at = std::search(bytes.begin(), bytes.end(), std::begin(header), std::end(header));
+    EXPECT_NE(at, bytes.end());
+    if (at != bytes.end()) at[6] = 102;
+    return bytes;
+}
+
+TEST_F(MainLoopTest, AMainDialogThatCannotBeShownEndsTheLoopAndReportsTheResultHeld) {
+    std::ifstream original(TANDEL_TEST_RESOURCES, std::ios::binary);
+    const std::vector<uint8_t> restore((std::istreambuf_iterator<char>(original)), std::istreambuf_iterator<char>());
+    ASSERT_TRUE(platform::ui::RegisterModuleResources(GetModuleHandle(nullptr), ResourcesWithoutMainDialog()));
+    auto loop = StartLoop();
+    auto message = app_test::Expect(automation::WaitForTemplate(104), "the closing message");
+    EXPECT_EQ(app_test::TextOf(message.window, 1010), u"Operation Complete");
+    app_test::Press(message.window, IDOK);
+    EXPECT_FALSE(loop->Result());
+    EXPECT_FALSE(Shown(101));
+    ASSERT_TRUE(platform::ui::RegisterModuleResources(GetModuleHandle(nullptr), restore));
 }
 
 class MainDialogTest : public MainLoopTest {
