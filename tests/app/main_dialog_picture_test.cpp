@@ -75,6 +75,10 @@ TEST_F(MainDialogPictureTest, TheLogoIsWholeAgainAfterAWindowThatCoveredItHasGon
     app_test::UiThread<int> other([] { return MessageBox(nullptr, u"A long message that covers the logo of the dialog below it", u"Cover", MB_OK); });
     auto cover = app_test::Expect(app_test::WaitForMessageBox(), "the covering window");
     ASSERT_TRUE(automation::Settle());
+    const RECT logoOnScreen{client.left + kLogoX, client.top + kLogoY, client.left + kLogoX + kLogoWidth,
+                            client.top + kLogoY + kLogoHeight};
+    RECT overlap{};
+    ASSERT_TRUE(IntersectRect(&overlap, &logoOnScreen, &cover.rect)) << "the cover lies over the logo";
     const Surface covered = automation::CaptureScreen();
     ExpectNoMagenta(covered);
     app_test::Press(cover.window, IDOK);
