@@ -10,3 +10,4 @@
 #include "cedevice.h"
 #include "wingdi.h"
 #include "winuser.h"
+#include "ceprocess.h"

@@ -1,5 +1,6 @@
 #include <platform/clock.h>
 #include <platform/kernel_object.h>
+#include <platform/programs.h>
 #include <winbase.h>
 
 #include <atomic>
@@ -12,6 +13,8 @@ namespace {
 
 std::atomic<DWORD> nextThreadId{1};
 thread_local DWORD currentThreadId = 0;
+// The program a thread runs for; threads it creates belong to the same program.
+thread_local HINSTANCE currentProgram = nullptr;
 
 class ThreadObject final : public platform::KernelObject {
 public:
@@ -62,6 +65,11 @@ private:
 
 }  // namespace
 
+namespace platform {
+HINSTANCE CurrentProgramInstance() { return currentProgram; }
+void SetCurrentProgramInstance(HINSTANCE instance) { currentProgram = instance; }
+}  // namespace platform
+
 DWORD GetCurrentThreadId() {
     if (currentThreadId == 0) currentThreadId = nextThreadId.fetch_add(1);
     return currentThreadId;
@@ -78,8 +86,9 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE start, 
     HANDLE handle = platform::RegisterHandle(thread);
     if (threadId) *threadId = thread->id;
     // The thread holds its own object, so closing the handle early lets it run on.
-    std::thread([thread, start, parameter] {
+    std::thread([thread, start, parameter, program = currentProgram] {
         currentThreadId = thread->id;
+        currentProgram = program;
         thread->Finish(start(parameter));
     }).detach();
     return handle;

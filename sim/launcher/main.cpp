@@ -1,14 +1,21 @@
-// The simulated handheld's launcher: boots the device from its state folder and runs the main
-// job. Until the backup program runs here, the job installs the package's setup library and
-// shows the PC Card detection entries before and after.
+// The simulated handheld's launcher: boots the device from its state folder, installs the
+// package's setup library, offers the card, and runs the backup program headless under a script
+// of user actions (by default the demo), printing every window the programs show; or, with
+// --window, in a window for a person to use.
+#include "card_folder_device.h"
 #include "handheld_state.h"
+#include "launcher_script.h"
+#include "program_launcher.h"
 
 #include <platform/installer.h>
 #include <platform/text.h>
+#include <platform/ui/automation.h>
+#include <platform/ui/presenter.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <string>
 
 namespace {
@@ -43,8 +50,47 @@ void PrintDetectEntries(const char* heading) {
     RegCloseKey(detect);
 }
 
+bool InstallPackage() {
+    PrintDetectEntries("PC Card detection entries before installation:");
+    const auto outcome = platform::RunSetupLibrary(u"QVSETUP.DLL", platform::SetupAction::Install);
+    if (!outcome.loaded) {
+        std::fprintf(stderr, "handheld: %s\n", outcome.error.c_str());
+        return false;
+    }
+    std::printf("Installer: QVSETUP.DLL Install_Init answered %u (%s)\n", outcome.initCode,
+                outcome.proceeded ? "continue" : "cancel");
+    PrintDetectEntries("PC Card detection entries after installation:");
+    return outcome.proceeded;
+}
+
+// Tandel with the card in, shown in a window for a person to use, until the program ends.
+int RunInWindow(sim::CardFolder& card) {
+    if (auto error = card.Insert(); !error.empty()) {
+        std::fprintf(stderr, "handheld: %s\n", error.c_str());
+        return 1;
+    }
+    PROCESS_INFORMATION started{};
+    if (!CreateProcess(u"Tandel.exe", u"", nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &started)) {
+        std::fprintf(stderr, "handheld: cannot start Tandel.exe (error %lu)\n", static_cast<unsigned long>(GetLastError()));
+        return 1;
+    }
+    CloseHandle(started.hThread);
+    auto running = [&] { return WaitForSingleObject(started.hProcess, 0) != WAIT_OBJECT_0; };
+    const std::string error = platform::ui::RunWindowPresenter(running);
+    if (!error.empty()) {
+        std::fprintf(stderr, "handheld: %s\n", error.c_str());
+        // Nobody can answer the program's dialogs: end them.
+        while (running()) {
+            for (const auto& window : platform::ui::automation::Windows()) EndDialog(window.window, IDCANCEL);
+            WaitForSingleObject(started.hProcess, 20);
+        }
+    }
+    CloseHandle(started.hProcess);
+    return error.empty() ? 0 : 3;
+}
+
 int Usage() {
-    std::fprintf(stderr, "usage: handheld [--state FOLDER]\n");
+    std::fprintf(stderr, "usage: handheld [--state FOLDER] [--script FILE] [--window]\n");
     return 2;
 }
 
@@ -52,28 +98,40 @@ int Usage() {
 
 int main(int argc, char** argv) {
     std::string state = "handheld-state";
+    std::string script = TANDEL_DEMO_SCRIPT;
+    bool window = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--state") == 0 && i + 1 < argc) {
             state = argv[++i];
+        } else if (std::strcmp(argv[i], "--script") == 0 && i + 1 < argc) {
+            script = argv[++i];
+        } else if (std::strcmp(argv[i], "--window") == 0) {
+            window = true;
         } else {
             return Usage();
         }
     }
+    state = std::filesystem::absolute(state).string();
+    script = std::filesystem::absolute(script).string();
     const auto boot = sim::BootHandheld(state);
     if (!boot.ok) {
         std::fprintf(stderr, "handheld: %s\n", boot.message.c_str());
         return 1;
     }
-    std::printf("Simulated handheld booted from %s%s\n", state.c_str(),
-                boot.firstRun ? " (new device)" : "");
-    PrintDetectEntries("PC Card detection entries before installation:");
-    const auto outcome = platform::RunSetupLibrary(u"QVSETUP.DLL", platform::SetupAction::Install);
-    if (!outcome.loaded) {
-        std::fprintf(stderr, "handheld: %s\n", outcome.error.c_str());
+    std::printf("Simulated handheld booted from %s%s\n", state.c_str(), boot.firstRun ? " (new device)" : "");
+    if (!InstallPackage()) return 1;
+
+    // Snapshots of the scripts land in the state folder.
+    std::error_code error;
+    std::filesystem::current_path(state, error);
+    if (error) {
+        std::fprintf(stderr, "handheld: cannot enter %s: %s\n", state.c_str(), error.message().c_str());
         return 1;
     }
-    std::printf("Installer: QVSETUP.DLL Install_Init answered %u (%s)\n", outcome.initCode,
-                outcome.proceeded ? "continue" : "cancel");
-    PrintDetectEntries("PC Card detection entries after installation:");
-    return outcome.proceeded ? 0 : 1;
+    sim::CardFolder card(0, u"Storage", std::filesystem::path(state) / "card");
+    sim::UseHandheldProgramLauncher();
+    if (window) return RunInWindow(card);
+    std::printf("Running the script %s\n", script.c_str());
+    std::fflush(stdout);
+    return sim::RunLauncherScript(script, card, std::cout);
 }

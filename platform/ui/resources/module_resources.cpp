@@ -1,4 +1,5 @@
 // Which module owns which resources, and the CE API's resource functions over them.
+#include <platform/programs.h>
 #include <platform/ui/resources.h>
 #include <winbase.h>
 #include <windows.h>
@@ -60,6 +61,8 @@ std::shared_ptr<const ResourceFile> ModuleResources(HINSTANCE module) {
 }
 
 HINSTANCE ProgramInstance() {
+    // A program of the handheld started with CreateProcess is a module of its own.
+    if (HINSTANCE program = platform::CurrentProgramInstance()) return program;
     // The object holding the program's entry point is the main program; its base address is
     // the instance handle the module loader gives any module.
     static HINSTANCE instance = [] {

@@ -87,7 +87,9 @@ LRESULT ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
                 Notify(hwnd, BN_CLICKED);
             }
             return 0;
+        // Losing the focus or being told to cancel a mode lets go of a pressed button unclicked.
         case WM_KILLFOCUS:
+        case WM_CANCELMODE:
             SendMessage(hwnd, BM_SETSTATE, FALSE, 0);
             return 0;
         default:

@@ -59,6 +59,12 @@ LRESULT DefWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             NotifyLocked();
             return old;
         }
+        case WM_GETICON: {
+            auto lock = Lock();
+            Window* w = WindowSystem::Get().Find(hwnd);
+            if (!w) return 0;
+            return reinterpret_cast<LRESULT>(wParam == ICON_BIG ? w->bigIcon : w->smallIcon);
+        }
         default:
             return 0;
     }

@@ -1,0 +1,18 @@
+// The launcher's scripts: the handheld's own actions, each on a line of its own,
+//   insert-card    remove-card    run PROGRAM [command line]
+// and after each `run` line the automation script (see platform/ui/script.h) that drives that
+// program, up to the next line of the launcher's own. Every program must have ended when its
+// part of the script is over. Every window shown is printed with its texts.
+#pragma once
+
+#include "card_folder_device.h"
+
+#include <iosfwd>
+#include <string>
+
+namespace sim {
+
+// 0 when every part passed, 1 when one failed, 2 when the script cannot be read.
+int RunLauncherScript(const std::string& scriptPath, CardFolder& card, std::ostream& log);
+
+}  // namespace sim
