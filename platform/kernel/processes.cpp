@@ -2,14 +2,14 @@
 // WinMain runs on a new thread with the command line, and the module is unloaded when WinMain
 // has returned, so its program-wide objects are destroyed at program end and the next start
 // constructs them afresh.
+#include "completion.h"
+
 #include <ceprocess.h>
 #include <platform/kernel_object.h>
 #include <platform/programs.h>
 #include <winbase.h>
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
 
 namespace {
@@ -18,38 +18,9 @@ constexpr DWORD kErrorBadExeFormat = 193;
 
 class ProcessObject final : public platform::KernelObject {
 public:
-    void Finish(DWORD code) {
-        std::lock_guard lock(mutex_);
-        exitCode_ = code;
-        finished_ = true;
-        done_.notify_all();
-    }
-    DWORD ExitCode() {
-        std::lock_guard lock(mutex_);
-        return exitCode_;
-    }
-    // The program's thread is waited on through its own handle; the process ends just after it
-    // (the module is unloaded in between), so a waiter here polls on whichever clock runs.
-    DWORD Wait(DWORD milliseconds) override {
-        std::unique_lock lock(mutex_);
-        if (milliseconds == INFINITE) {
-            done_.wait(lock, [&] { return finished_; });
-            return WAIT_OBJECT_0;
-        }
-        for (DWORD waited = 0;; ++waited) {
-            if (finished_) return WAIT_OBJECT_0;
-            if (waited >= milliseconds) return WAIT_TIMEOUT;
-            lock.unlock();
-            Sleep(1);
-            lock.lock();
-        }
-    }
+    platform::Completion completion;
 
-private:
-    std::mutex mutex_;
-    std::condition_variable done_;
-    DWORD exitCode_ = STILL_ACTIVE;
-    bool finished_ = false;
+    DWORD Wait(DWORD milliseconds) override { return completion.Wait(milliseconds); }
 };
 
 struct Launch {
@@ -66,7 +37,7 @@ DWORD WINAPI RunProgram(LPVOID parameter) {
     const int code = launch->entry(instance, nullptr, launch->commandLine.data(), 1);
     FreeLibrary(launch->module);
     platform::SetCurrentProgramInstance(nullptr);
-    launch->process->Finish(static_cast<DWORD>(code));
+    launch->process->completion.Finish(static_cast<DWORD>(code));
     return static_cast<DWORD>(code);
 }
 
@@ -118,6 +89,6 @@ BOOL GetExitCodeProcess(HANDLE handle, LPDWORD exitCode) {
         SetLastError(process ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    *exitCode = process->ExitCode();
+    *exitCode = process->completion.ExitCode();
     return TRUE;
 }

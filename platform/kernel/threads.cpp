@@ -1,12 +1,11 @@
+#include "completion.h"
+
 #include <platform/clock.h>
 #include <platform/kernel_object.h>
 #include <platform/programs.h>
 #include <winbase.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -19,48 +18,9 @@ thread_local HINSTANCE currentProgram = nullptr;
 class ThreadObject final : public platform::KernelObject {
 public:
     DWORD id = 0;
+    platform::Completion completion;
 
-    void Finish(DWORD code) {
-        std::lock_guard lock(mutex_);
-        exitCode_ = code;
-        finished_ = true;
-        done_.notify_all();
-    }
-
-    DWORD ExitCode() {
-        std::lock_guard lock(mutex_);
-        return exitCode_;
-    }
-
-    DWORD Wait(DWORD milliseconds) override {
-        std::unique_lock lock(mutex_);
-        if (milliseconds == INFINITE) {
-            done_.wait(lock, [&] { return finished_; });
-            return WAIT_OBJECT_0;
-        }
-        auto& clock = platform::CurrentClock();
-        if (!clock.IsVirtual()) {
-            bool ok = done_.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                                     [&] { return finished_; });
-            return ok ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
-        }
-        // On the virtual clock a timed wait is a run of 1 ms sleeps: time moves while the
-        // waiter waits, and a wait for a thread that never ends still ends.
-        for (DWORD waited = 0;; ++waited) {
-            if (finished_) return WAIT_OBJECT_0;
-            if (waited >= milliseconds) return WAIT_TIMEOUT;
-            lock.unlock();
-            clock.Sleep(1);
-            lock.lock();
-            done_.wait_for(lock, std::chrono::microseconds(50), [&] { return finished_; });
-        }
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable done_;
-    DWORD exitCode_ = STILL_ACTIVE;
-    bool finished_ = false;
+    DWORD Wait(DWORD milliseconds) override { return completion.Wait(milliseconds); }
 };
 
 }  // namespace
@@ -89,7 +49,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE start, 
     std::thread([thread, start, parameter, program = currentProgram] {
         currentThreadId = thread->id;
         currentProgram = program;
-        thread->Finish(start(parameter));
+        thread->completion.Finish(start(parameter));
     }).detach();
     return handle;
 }
@@ -100,6 +60,6 @@ BOOL GetExitCodeThread(HANDLE handle, LPDWORD exitCode) {
         SetLastError(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    *exitCode = thread->ExitCode();
+    *exitCode = thread->completion.ExitCode();
     return TRUE;
 }
