@@ -18,8 +18,9 @@ public:
     virtual void Write16(uint32_t offset, uint16_t value) = 0;
 };
 
-// Maps a window of size bytes onto the device and returns its base address. The device must
-// outlive the mapping.
+// Maps a window of size bytes onto the device and returns its base address (never one that
+// an earlier window had); null when no window can be mapped. The device must outlive the
+// mapping.
 PUCHAR MapIoWindow(IoDevice& device, uint32_t size);
 // Removes the window: from then on an access to any address in it raises AccessViolation.
 // Safe to call while another thread is accessing the window.

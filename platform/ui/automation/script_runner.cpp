@@ -88,18 +88,18 @@ UINT KeyCode(const std::string& name) {
 }
 
 void DoKey(const Line& line) {
-    std::string spec = Argument(line, 1, "the key");
+    std::string chord = Argument(line, 1, "the key");
     uint8_t modifiers = kNone;
-    for (size_t plus; (plus = spec.find('+')) != std::string::npos && plus + 1 < spec.size();) {
-        const std::string modifier = spec.substr(0, plus);
+    for (size_t plus; (plus = chord.find('+')) != std::string::npos && plus + 1 < chord.size();) {
+        const std::string modifier = chord.substr(0, plus);
         if (modifier == "Alt") modifiers |= kAlt;
         else if (modifier == "Shift") modifiers |= kShift;
         else if (modifier == "Ctrl") modifiers |= kControl;
         else throw Failure{"key: unknown modifier '" + modifier + "'"};
-        spec = spec.substr(plus + 1);
+        chord = chord.substr(plus + 1);
     }
-    const UINT key = KeyCode(spec);
-    if (key == 0) throw Failure{"key: unknown key '" + spec + "'"};
+    const UINT key = KeyCode(chord);
+    if (key == 0) throw Failure{"key: unknown key '" + chord + "'"};
     if (!PressKey(key, modifiers)) throw Failure{"key: no window is shown to take it"};
 }
 

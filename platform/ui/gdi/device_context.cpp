@@ -149,13 +149,13 @@ int GetObject(HGDIOBJ object, int size, LPVOID buffer) {
         return copied;
     }
     if (target->kind == Kind::Font) {
-        const auto& spec = static_cast<const Font&>(*target).spec;
+        const auto& face = static_cast<const Font&>(*target).face;
         LOGFONTW info{};
-        info.lfHeight = -spec.em;
-        info.lfWeight = spec.weight == platform::ui::text::Weight::Bold ? FW_BOLD : FW_NORMAL;
-        info.lfUnderline = spec.underline ? 1 : 0;
-        const char16_t face[] = u"Liberation Sans";
-        std::memcpy(info.lfFaceName, face, sizeof face);
+        info.lfHeight = -face.em;
+        info.lfWeight = face.weight == platform::ui::text::Weight::Bold ? FW_BOLD : FW_NORMAL;
+        info.lfUnderline = face.underline ? 1 : 0;
+        const char16_t faceName[] = u"Liberation Sans";
+        std::memcpy(info.lfFaceName, faceName, sizeof faceName);
         if (!buffer) return sizeof(LOGFONTW);
         const int copied = std::min<int>(size, sizeof(LOGFONTW));
         std::memcpy(buffer, &info, static_cast<size_t>(copied));

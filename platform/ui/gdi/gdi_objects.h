@@ -50,8 +50,8 @@ struct Pen : Object {
 };
 
 struct Font : Object {
-    explicit Font(text::FontSpec s) : Object(Kind::Font), spec(s) {}
-    text::FontSpec spec;
+    explicit Font(text::FontSpec s) : Object(Kind::Font), face(s) {}
+    text::FontSpec face;
 };
 
 // An icon: colour pixels and an AND mask (all ones where the icon is transparent).

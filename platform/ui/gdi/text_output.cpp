@@ -13,7 +13,7 @@ namespace {
 
 namespace text = platform::ui::text;
 
-text::FontSpec SpecOf(const Dc& dc) { return dc.font ? dc.font->spec : SystemFontSpec(); }
+text::FontSpec FaceOf(const Dc& dc) { return dc.font ? dc.font->face : SystemFontSpec(); }
 
 std::u16string_view TextOf(LPCWSTR text, int count) {
     if (!text) return {};
@@ -22,13 +22,13 @@ std::u16string_view TextOf(LPCWSTR text, int count) {
 
 // Ink of a run of text with its top-left at (x, top), advancing by the glyphs' widths or by
 // `advances` when given.
-void DrawRun(const Target& t, int x, int top, std::u16string_view run, const text::FontSpec& spec,
+void DrawRun(const Target& t, int x, int top, std::u16string_view run, const text::FontSpec& face,
              uint32_t value, const INT* advances = nullptr) {
-    const int baseline = top + text::MetricsOf(spec).ascent;
+    const int baseline = top + text::MetricsOf(face).ascent;
     int pen = x;
     size_t unit = 0;
     for (size_t i = 0; i < run.size();) {
-        const text::Glyph& glyph = text::GlyphOf(spec, text::NextCodePoint(run, i));
+        const text::Glyph& glyph = text::GlyphOf(face, text::NextCodePoint(run, i));
         for (int gy = 0; gy < glyph.rows; ++gy) {
             const int by = baseline - glyph.top + gy + t.origin.y;
             if (by < t.clip.top || by >= t.clip.bottom) continue;
@@ -42,14 +42,14 @@ void DrawRun(const Target& t, int x, int top, std::u16string_view run, const tex
         pen += advances ? advances[unit] : glyph.advance;
         unit = i;
     }
-    if (spec.underline) {
+    if (face.underline) {
         const int y = baseline + 1;
         PatternFill(t, RECT{x, y, pen, y + 1}, value, 0xF0);
     }
 }
 
-int RunWidth(std::u16string_view run, const text::FontSpec& spec, const INT* advances) {
-    if (!advances) return text::TextWidth(spec, run);
+int RunWidth(std::u16string_view run, const text::FontSpec& face, const INT* advances) {
+    if (!advances) return text::TextWidth(face, run);
     int width = 0;
     for (size_t i = 0; i < run.size(); ++i) width += advances[i];
     return width;
@@ -58,25 +58,25 @@ int RunWidth(std::u16string_view run, const text::FontSpec& spec, const INT* adv
 struct DrawTextJob {
     const Dc& dc;
     const Target& target;
-    text::FontSpec spec;
+    text::FontSpec face;
     UINT format;
 };
 
 // One laid-out line of DrawText: the opaque background, the ink and the mnemonic underlines.
 void DrawLine(const DrawTextJob& job, const text::PrefixedText& prefixed, const text::Line& line,
               int x, int top) {
-    const auto& metrics = text::MetricsOf(job.spec);
+    const auto& metrics = text::MetricsOf(job.face);
     const std::u16string_view shown(prefixed.shown);
     const std::u16string_view run = shown.substr(line.begin, line.end - line.begin);
     if (job.dc.backgroundMode == OPAQUE)
         PatternFill(job.target, RECT{x, top, x + line.width, top + metrics.height},
                     DeviceValue(job.target.format, job.dc.background), 0xF0);
     const uint32_t ink = DeviceValue(job.target.format, job.dc.foreground);
-    DrawRun(job.target, x, top, run, job.spec, ink);
+    DrawRun(job.target, x, top, run, job.face, ink);
     for (size_t index : prefixed.underlined) {
         if (index < line.begin || index >= line.end) continue;
-        const int from = x + text::TextWidth(job.spec, shown.substr(line.begin, index - line.begin));
-        const int width = text::TextWidth(job.spec, shown.substr(index, 1));
+        const int from = x + text::TextWidth(job.face, shown.substr(line.begin, index - line.begin));
+        const int width = text::TextWidth(job.face, shown.substr(index, 1));
         const int y = top + metrics.ascent + 1;
         PatternFill(job.target, RECT{from, y, from + width, y + 1}, ink, 0xF0);
     }
@@ -95,33 +95,33 @@ HFONT CreateFontIndirect(const LOGFONTW* font) {
     }
     // A negative height is the em in pixels, a positive one the cell height (em + internal
     // leading, about 13 to 11 for these faces), zero the system size.
-    text::FontSpec spec = SystemFontSpec();
-    if (font->lfHeight < 0) spec.em = std::min<LONG>(-font->lfHeight, 400);
-    if (font->lfHeight > 0) spec.em = std::max<LONG>(1, std::min<LONG>(font->lfHeight * 11 / 13, 400));
-    spec.weight = font->lfWeight >= 600 ? text::Weight::Bold : text::Weight::Regular;
-    spec.underline = font->lfUnderline != 0;
-    return static_cast<HFONT>(Register(std::make_shared<Font>(spec)));
+    text::FontSpec face = SystemFontSpec();
+    if (font->lfHeight < 0) face.em = std::min<LONG>(-font->lfHeight, 400);
+    if (font->lfHeight > 0) face.em = std::max<LONG>(1, std::min<LONG>(font->lfHeight * 11 / 13, 400));
+    face.weight = font->lfWeight >= 600 ? text::Weight::Bold : text::Weight::Regular;
+    face.underline = font->lfUnderline != 0;
+    return static_cast<HFONT>(Register(std::make_shared<Font>(face)));
 }
 
 BOOL GetTextMetrics(HDC handle, LPTEXTMETRIC metrics) {
     auto dc = LookupDc(handle);
     if (!dc || !metrics) return FALSE;
-    const text::FontSpec spec = SpecOf(*dc);
-    const text::Metrics& m = text::MetricsOf(spec);
+    const text::FontSpec face = FaceOf(*dc);
+    const text::Metrics& m = text::MetricsOf(face);
     *metrics = TEXTMETRICW{};
     metrics->tmHeight = m.height;
     metrics->tmAscent = m.ascent;
     metrics->tmDescent = m.descent;
-    metrics->tmInternalLeading = std::max(0, m.height - spec.em);
+    metrics->tmInternalLeading = std::max(0, m.height - face.em);
     metrics->tmAveCharWidth = m.averageWidth;
     metrics->tmMaxCharWidth = m.maxWidth;
-    metrics->tmWeight = spec.weight == text::Weight::Bold ? FW_BOLD : FW_NORMAL;
+    metrics->tmWeight = face.weight == text::Weight::Bold ? FW_BOLD : FW_NORMAL;
     metrics->tmDigitizedAspectX = metrics->tmDigitizedAspectY = 96;
     metrics->tmFirstChar = 0x20;
     metrics->tmLastChar = 0xFFFC;
     metrics->tmDefaultChar = 0x1F;
     metrics->tmBreakChar = 0x20;
-    metrics->tmUnderlined = spec.underline ? 1 : 0;
+    metrics->tmUnderlined = face.underline ? 1 : 0;
     return TRUE;
 }
 
@@ -131,9 +131,9 @@ BOOL GetTextExtentPoint32(HDC handle, LPCWSTR string, int count, LPSIZE size) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    const text::FontSpec spec = SpecOf(*dc);
-    size->cx = text::TextWidth(spec, TextOf(string, count));
-    size->cy = text::MetricsOf(spec).height;
+    const text::FontSpec face = FaceOf(*dc);
+    size->cx = text::TextWidth(face, TextOf(string, count));
+    size->cy = text::MetricsOf(face).height;
     return TRUE;
 }
 
@@ -144,16 +144,16 @@ BOOL GetTextExtentExPoint(HDC handle, LPCWSTR string, int count, int maxExtent, 
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    const text::FontSpec spec = SpecOf(*dc);
+    const text::FontSpec face = FaceOf(*dc);
     int width = 0, fitting = 0;
     for (int i = 0; i < count; ++i) {
-        width += text::GlyphOf(spec, string[i]).advance;
+        width += text::GlyphOf(face, string[i]).advance;
         if (partialExtents) partialExtents[i] = width;
         if (width <= maxExtent) fitting = i + 1;
     }
     if (fit) *fit = fitting;
     size->cx = width;
-    size->cy = text::MetricsOf(spec).height;
+    size->cy = text::MetricsOf(face).height;
     return TRUE;
 }
 
@@ -165,16 +165,16 @@ BOOL ExtTextOut(HDC handle, int x, int y, UINT options, const RECT* rect, LPCWST
         return FALSE;
     }
     Target target = TargetOf(*dc);
-    const text::FontSpec spec = SpecOf(*dc);
+    const text::FontSpec face = FaceOf(*dc);
     const std::u16string_view run = TextOf(string, static_cast<int>(count));
     const uint32_t background = DeviceValue(target.format, dc->background);
     if (rect && (options & ETO_OPAQUE)) PatternFill(target, *rect, background, 0xF0);
     if (rect && (options & ETO_CLIPPED)) target.clip = Intersect(target.clip, ToClippedBuffer(target, *rect));
     if (dc->backgroundMode == OPAQUE && !(rect && (options & ETO_OPAQUE))) {
-        const int width = RunWidth(run, spec, advances);
-        PatternFill(target, RECT{x, y, x + width, y + text::MetricsOf(spec).height}, background, 0xF0);
+        const int width = RunWidth(run, face, advances);
+        PatternFill(target, RECT{x, y, x + width, y + text::MetricsOf(face).height}, background, 0xF0);
     }
-    DrawRun(target, x, y, run, spec, DeviceValue(target.format, dc->foreground), advances);
+    DrawRun(target, x, y, run, face, DeviceValue(target.format, dc->foreground), advances);
     return TRUE;
 }
 
@@ -184,19 +184,19 @@ int DrawText(HDC handle, LPCWSTR string, int count, LPRECT rect, UINT format) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const text::FontSpec spec = SpecOf(*dc);
-    const auto& metrics = text::MetricsOf(spec);
+    const text::FontSpec face = FaceOf(*dc);
+    const auto& metrics = text::MetricsOf(face);
     const std::u16string_view source = TextOf(string, count);
     text::PrefixedText prefixed = format & DT_NOPREFIX ? text::PrefixedText{std::u16string(source), {}}
                                                        : text::StripPrefixes(source);
     const int boxWidth = rect->right - rect->left;
     if ((format & DT_END_ELLIPSIS) && (format & DT_SINGLELINE))
-        prefixed.shown = text::WithEndEllipsis(spec, prefixed.shown, boxWidth);
+        prefixed.shown = text::WithEndEllipsis(face, prefixed.shown, boxWidth);
     std::vector<text::Line> lines;
     if (format & DT_SINGLELINE)
-        lines.push_back(text::Line{0, prefixed.shown.size(), text::TextWidth(spec, prefixed.shown)});
+        lines.push_back(text::Line{0, prefixed.shown.size(), text::TextWidth(face, prefixed.shown)});
     else
-        lines = text::BreakLines(spec, prefixed.shown,
+        lines = text::BreakLines(face, prefixed.shown,
                                  format & DT_WORDBREAK ? text::Wrap::Words : text::Wrap::None, boxWidth);
     const int height = static_cast<int>(lines.size()) * metrics.height;
 
@@ -215,7 +215,7 @@ int DrawText(HDC handle, LPCWSTR string, int count, LPRECT rect, UINT format) {
     }
     Target target = TargetOf(*dc);
     if (!(format & DT_NOCLIP)) target.clip = Intersect(target.clip, ToClippedBuffer(target, *rect));
-    const DrawTextJob job{*dc, target, spec, format};
+    const DrawTextJob job{*dc, target, face, format};
     for (const auto& line : lines) {
         int x = rect->left;
         if (format & DT_CENTER) x = rect->left + (boxWidth - line.width) / 2;

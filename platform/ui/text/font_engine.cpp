@@ -34,14 +34,14 @@ public:
         return engine;
     }
 
-    const Metrics& MetricsOf(const FontSpec& spec) {
+    const Metrics& MetricsOf(const FontSpec& font) {
         std::lock_guard lock(mutex_);
-        return InstanceOf(spec).metrics;
+        return InstanceOf(font).metrics;
     }
 
-    const Glyph& GlyphOf(const FontSpec& spec, char32_t codePoint) {
+    const Glyph& GlyphOf(const FontSpec& font, char32_t codePoint) {
         std::lock_guard lock(mutex_);
-        return GlyphLocked(InstanceOf(spec), codePoint);
+        return GlyphLocked(InstanceOf(font), codePoint);
     }
 
 private:
@@ -49,26 +49,26 @@ private:
         if (FT_Init_FreeType(&library_) != 0) library_ = nullptr;
     }
     ~Engine() {
-        for (auto& [spec, instance] : instances_)
+        for (auto& [font, instance] : instances_)
             for (FT_Face face : instance.faces) FT_Done_Face(face);
         if (library_) FT_Done_FreeType(library_);
     }
 
-    Instance& InstanceOf(const FontSpec& spec) {
-        auto found = instances_.find(spec);
+    Instance& InstanceOf(const FontSpec& font) {
+        auto found = instances_.find(font);
         if (found != instances_.end()) return found->second;
-        Instance& instance = instances_[spec];
-        if (library_) OpenFaces(instance, spec);
-        instance.metrics = Measure(instance, spec);
+        Instance& instance = instances_[font];
+        if (library_) OpenFaces(instance, font);
+        instance.metrics = Measure(instance, font);
         return instance;
     }
 
-    void OpenFaces(Instance& instance, const FontSpec& spec) {
-        const auto& files = spec.weight == Weight::Bold ? kBoldFiles : kRegularFiles;
+    void OpenFaces(Instance& instance, const FontSpec& font) {
+        const auto& files = font.weight == Weight::Bold ? kBoldFiles : kRegularFiles;
         for (const char* file : files) {
             FT_Face face = nullptr;
             if (FT_New_Face(library_, file, 0, &face) != 0) continue;
-            if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(spec.em)) != 0) {
+            if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(font.em)) != 0) {
                 FT_Done_Face(face);
                 continue;
             }
@@ -76,12 +76,12 @@ private:
         }
     }
 
-    Metrics Measure(Instance& instance, const FontSpec& spec) {
+    Metrics Measure(Instance& instance, const FontSpec& font) {
         Metrics m;
         if (instance.faces.empty()) {
             // No font file at all: keep layout working with plausible metrics and no ink.
-            m.ascent = spec.em * 9 / 10 + 1;
-            m.descent = spec.em / 5 + 1;
+            m.ascent = font.em * 9 / 10 + 1;
+            m.descent = font.em / 5 + 1;
         } else {
             const FT_Size_Metrics& size = instance.faces.front()->size->metrics;
             m.ascent = static_cast<int>((size.ascender + 63) >> 6);
@@ -142,10 +142,10 @@ private:
 
 }  // namespace
 
-const Metrics& MetricsOf(const FontSpec& spec) { return Engine::Get().MetricsOf(spec); }
+const Metrics& MetricsOf(const FontSpec& font) { return Engine::Get().MetricsOf(font); }
 
-const Glyph& GlyphOf(const FontSpec& spec, char32_t codePoint) {
-    return Engine::Get().GlyphOf(spec, codePoint);
+const Glyph& GlyphOf(const FontSpec& font, char32_t codePoint) {
+    return Engine::Get().GlyphOf(font, codePoint);
 }
 
 char32_t NextCodePoint(std::u16string_view text, size_t& index) {
@@ -158,9 +158,9 @@ char32_t NextCodePoint(std::u16string_view text, size_t& index) {
     return 0xFFFD;
 }
 
-int TextWidth(const FontSpec& spec, std::u16string_view text) {
+int TextWidth(const FontSpec& font, std::u16string_view text) {
     int width = 0;
-    for (size_t i = 0; i < text.size();) width += GlyphOf(spec, NextCodePoint(text, i)).advance;
+    for (size_t i = 0; i < text.size();) width += GlyphOf(font, NextCodePoint(text, i)).advance;
     return width;
 }
 

@@ -36,13 +36,13 @@ struct Metrics {
     int maxWidth = 0;
 };
 
-const Metrics& MetricsOf(const FontSpec& spec);
-const Glyph& GlyphOf(const FontSpec& spec, char32_t codePoint);
+const Metrics& MetricsOf(const FontSpec& face);
+const Glyph& GlyphOf(const FontSpec& face, char32_t codePoint);
 
 // Next code point of UTF-16 text at `index` (advanced past it); a lone surrogate is U+FFFD.
 char32_t NextCodePoint(std::u16string_view text, size_t& index);
 
 // Width of text in pixels: the sum of the glyphs' advances.
-int TextWidth(const FontSpec& spec, std::u16string_view text);
+int TextWidth(const FontSpec& face, std::u16string_view text);
 
 }  // namespace platform::ui::text

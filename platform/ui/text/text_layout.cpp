@@ -20,12 +20,12 @@ namespace {
 
 bool IsSpace(char16_t c) { return c == u' ' || c == u'\t'; }
 
-int Width(const FontSpec& spec, std::u16string_view shown, size_t begin, size_t end) {
-    return TextWidth(spec, shown.substr(begin, end - begin));
+int Width(const FontSpec& face, std::u16string_view shown, size_t begin, size_t end) {
+    return TextWidth(face, shown.substr(begin, end - begin));
 }
 
 // One paragraph (no line feeds) into lines of at most maxWidth, breaking between words.
-void WrapParagraph(const FontSpec& spec, std::u16string_view shown, size_t begin, size_t end,
+void WrapParagraph(const FontSpec& face, std::u16string_view shown, size_t begin, size_t end,
                    int maxWidth, std::vector<Line>& lines) {
     size_t lineStart = begin;
     while (true) {
@@ -35,10 +35,10 @@ void WrapParagraph(const FontSpec& spec, std::u16string_view shown, size_t begin
             size_t wordEnd = scan;
             while (wordEnd < end && IsSpace(shown[wordEnd])) ++wordEnd;
             while (wordEnd < end && !IsSpace(shown[wordEnd])) ++wordEnd;
-            if (lineEnd != lineStart && Width(spec, shown, lineStart, wordEnd) > maxWidth) break;
+            if (lineEnd != lineStart && Width(face, shown, lineStart, wordEnd) > maxWidth) break;
             lineEnd = scan = wordEnd;
         }
-        lines.push_back(Line{lineStart, lineEnd, Width(spec, shown, lineStart, lineEnd)});
+        lines.push_back(Line{lineStart, lineEnd, Width(face, shown, lineStart, lineEnd)});
         size_t next = lineEnd;
         while (next < end && IsSpace(shown[next])) ++next;
         if (next >= end) return;
@@ -48,7 +48,7 @@ void WrapParagraph(const FontSpec& spec, std::u16string_view shown, size_t begin
 
 }  // namespace
 
-std::vector<Line> BreakLines(const FontSpec& spec, std::u16string_view shown, Wrap wrap, int maxWidth) {
+std::vector<Line> BreakLines(const FontSpec& face, std::u16string_view shown, Wrap wrap, int maxWidth) {
     std::vector<Line> lines;
     size_t start = 0;
     while (true) {
@@ -56,19 +56,19 @@ std::vector<Line> BreakLines(const FontSpec& spec, std::u16string_view shown, Wr
         const size_t stop = feed == std::u16string_view::npos ? shown.size() : feed;
         const size_t end = stop > start && shown[stop - 1] == u'\r' ? stop - 1 : stop;
         if (wrap == Wrap::Words && start < end)
-            WrapParagraph(spec, shown, start, end, maxWidth, lines);
+            WrapParagraph(face, shown, start, end, maxWidth, lines);
         else
-            lines.push_back(Line{start, end, Width(spec, shown, start, end)});
+            lines.push_back(Line{start, end, Width(face, shown, start, end)});
         if (feed == std::u16string_view::npos) return lines;
         start = feed + 1;
     }
 }
 
-std::u16string WithEndEllipsis(const FontSpec& spec, std::u16string_view text, int maxWidth) {
-    if (TextWidth(spec, text) <= maxWidth) return std::u16string(text);
-    const int dots = TextWidth(spec, u"...");
+std::u16string WithEndEllipsis(const FontSpec& face, std::u16string_view text, int maxWidth) {
+    if (TextWidth(face, text) <= maxWidth) return std::u16string(text);
+    const int dots = TextWidth(face, u"...");
     size_t keep = text.size();
-    while (keep > 0 && TextWidth(spec, text.substr(0, keep)) + dots > maxWidth) --keep;
+    while (keep > 0 && TextWidth(face, text.substr(0, keep)) + dots > maxWidth) --keep;
     return std::u16string(text.substr(0, keep)) + u"...";
 }
 

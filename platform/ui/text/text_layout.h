@@ -28,9 +28,9 @@ enum class Wrap { None, Words };
 // Lines broken at line feeds (a carriage return before one is dropped) and, with Wrap::Words,
 // before the word that would cross `maxWidth` (a word wider than that stays whole on its own
 // line). The spaces at a word break belong to no line.
-std::vector<Line> BreakLines(const FontSpec& spec, std::u16string_view shown, Wrap wrap, int maxWidth);
+std::vector<Line> BreakLines(const FontSpec& face, std::u16string_view shown, Wrap wrap, int maxWidth);
 
 // The text cut so that it and "..." fit in maxWidth; unchanged when it fits already.
-std::u16string WithEndEllipsis(const FontSpec& spec, std::u16string_view text, int maxWidth);
+std::u16string WithEndEllipsis(const FontSpec& face, std::u16string_view text, int maxWidth);
 
 }  // namespace platform::ui::text

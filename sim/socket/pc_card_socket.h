@@ -1,0 +1,64 @@
+// A PC Card socket in I/O mode with room for one drive card. It owns the socket record that the
+// drive's libraries read (state, lock, bus width), maps the card's registers into an I/O window
+// while the card is in, and wires a drive context to it.
+#pragma once
+
+#include <drive/drive_context.h>
+
+#include <atomic>
+
+#include "sim/drive/emulated_drive.h"
+
+namespace sim {
+
+class PcCardSocket {
+public:
+    static constexpr DWORD kStateEmpty = 0;
+
+    explicit PcCardSocket(bool wideBus = true);
+    ~PcCardSocket();
+    PcCardSocket(const PcCardSocket&) = delete;
+    PcCardSocket& operator=(const PcCardSocket&) = delete;
+
+    // Powers the card's drive on and maps its window; the socket becomes usable. False when a
+    // card is already in or no window can be mapped. The drive must outlive its stay here.
+    bool Insert(EmulatedDrive& drive);
+    // Orderly removal: waits until no request holds the socket lock, then as PullCard.
+    void Remove();
+    // The card leaves without warning, from any thread, even from inside a register access
+    // (the drive's pull switch): the state leaves 3 first, then the window goes, so a wait in
+    // progress ends with "device not found" and any later access faults.
+    void PullCard();
+
+    bool HasCard() const { return window_.load() != nullptr; }
+    // The state the libraries see, for tests that make a socket unusable without pulling.
+    void SetState(DWORD state);
+    void SetWideBus(bool wide);
+
+    SocketRecord& record() { return record_; }
+    PUCHAR registerWindow() const { return window_.load(); }
+    PUCHAR controlRegister() const;
+
+    // Fills what the card driver owns in a drive context for the card in this socket: the two
+    // register addresses, the socket record and the device kind.
+    void WireContext(DriveContext& context);
+
+private:
+    SocketRecord record_{};
+    std::atomic<PUCHAR> window_{nullptr};
+    std::atomic<EmulatedDrive*> drive_{nullptr};
+};
+
+// Counts a card-driver operation on a drive in progress (what Command 252 waits for).
+class BusyScope {
+public:
+    explicit BusyScope(DriveContext& context);
+    ~BusyScope();
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    DriveContext& context_;
+};
+
+}  // namespace sim
