@@ -24,6 +24,17 @@ protected:
             return w.templateId == IDD_CONFIRM_REPLACE && w.window != lastQuestion;
         }), "the question");
         lastQuestion = shownNow.window;
+        // Keys go to the front window. The worker may ask before the progress dialog has come
+        // up, which then lies over the question; the question is wider, so a user taps its
+        // edge to bring it forward.
+        automation::Settle();
+        if (auto now = automation::Window(shownNow.window); now && !now->active) {
+            automation::ClickPoint(POINT{now->rect.left + 3, now->rect.top + 3});
+        }
+        EXPECT_TRUE(automation::WaitUntil([&] {
+            auto now = automation::Window(shownNow.window);
+            return now && now->active;
+        }));
         return shownNow;
     }
     HWND lastQuestion = nullptr;
