@@ -1,5 +1,6 @@
 #include "backup_application.h"
 
+#include "../dialogs/backup_selection_dialog.h"
 #include "../dialogs/main_dialog.h"
 #include "../resources/resource.h"
 #include "program_objects.h"
@@ -34,13 +35,22 @@ bool BackupApplication::RunMainLoop() {
     return false;
 }
 
-void BackupApplication::ActOnButton(INT_PTR button, ResultCode&) {
+void BackupApplication::ActOnButton(INT_PTR& button, ResultCode& result) {
     switch (button) {
         case IDC_BACKUP:
-        case IDC_RESTORE:
-            // The copy engines are not part of the program yet: the action returns to the
-            // main dialog with the drive found.
+            result = RunBackup();
             break;
+        case IDC_RESTORE: {
+            BackupSelectionDialog selection;
+            button = selection.DoModal();
+            if (button == -1) {
+                quitLoop = 1;
+            } else if (button == IDOK) {
+                job.source = selection.selectedPath;
+                result = RunRestore();
+            }
+            break;
+        }
         case IDCANCEL:
             quitLoop = 1;
             break;

@@ -21,6 +21,12 @@ public:
     // Finds the drive through the card devices and forms the path of a backup started now.
     // 0 and `backupPath` filled, 15 when no device answers, or the registry's error.
     ResultCode DiscoverDrive(ui::TextString& backupPath);
+    // Copies the device's tree into job.backupPath on a worker thread under the progress
+    // dialog; a cancelled backup removes the folder it created. The worker's result.
+    ResultCode RunBackup();
+    // Copies the backup folder job.source back to the device on a worker thread under the
+    // progress dialog, asking before it replaces a file. The worker's result.
+    ResultCode RunRestore();
     // Shows the closing message for `code` in the message dialog.
     void ReportResult(ResultCode code);
 
@@ -29,5 +35,5 @@ public:
     TransferJob job;
 
 private:
-    void ActOnButton(INT_PTR button, ResultCode& result);
+    void ActOnButton(INT_PTR& button, ResultCode& result);
 };

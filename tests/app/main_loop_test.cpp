@@ -43,6 +43,11 @@ protected:
             return w.templateId == 101 && w.window != before;
         }), "the main dialog shown again");
     }
+    // Backup and Restore return to the main dialog when their next dialog is cancelled.
+    void CancelDialog(int templateId) {
+        auto next = app_test::Expect(automation::WaitForTemplate(templateId), "the action's dialog");
+        app_test::Press(next.window, IDCANCEL);
+    }
     bool Shown(int templateId) {
         std::lock_guard lock(logMutex);
         return std::find(shownTemplates.begin(), shownTemplates.end(), templateId) != shownTemplates.end();
@@ -83,14 +88,16 @@ TEST_F(MainLoopTest, EnterWithNoDriveIsAnyOtherButtonAndReportsTheSearch) {
     EXPECT_FALSE(loop->Result());
 }
 
-TEST_F(MainLoopTest, WithADriveEveryChoiceButCancelReturnsToTheMainDialog) {
+TEST_F(MainLoopTest, WithADriveACancelledActionOrAnyOtherButtonReturnsToTheMainDialog) {
     InsertDrive();
     auto loop = StartLoop();
     auto first = MainDialogShown();
     app_test::Press(first.window, IDC_BACKUP);
+    CancelDialog(105);
     auto second = MainDialogAgain(first.window);
     EXPECT_EQ(backupApplication.job.backupPath, ui::TextString(u"\\Storage\\Field 3-18-1999 23.05"));
     app_test::Press(second.window, IDC_RESTORE);
+    CancelDialog(106);
     auto third = MainDialogAgain(second.window);
     // Enter right after opening gives 1, which the loop passes over.
     automation::PressKey(VK_RETURN);
@@ -125,6 +132,7 @@ TEST_F(MainLoopTest, TheMainDialogShownAgainIsCentredWithTheFocusOnBackupAndItsI
     auto first = MainDialogShown();
     check(first);
     app_test::Press(first.window, IDC_BACKUP);
+    CancelDialog(105);
     auto again = MainDialogAgain(first.window);
     check(again);
     app_test::Press(again.window, IDCANCEL);
