@@ -1,10 +1,12 @@
 // The per-drive record shared by three separately built modules (the card driver, QVATAPI and
-// QVDISK), the part of the card driver's socket record that QVATAPI reads, the scatter/gather
-// disk request and the raw command record. Byte offsets are a contract between the modules:
-// on the 32-bit target every offset is checked below; a 64-bit host build keeps the same field
-// order with wider pointers.
+// QVDISK), the part of the card driver's socket record that QVATAPI reads and the raw command
+// record; the scatter/gather disk request and the disk-information record are the platform's
+// (<diskio.h>). Byte offsets are a contract between the modules: on the 32-bit target every
+// offset is checked below and in <diskio.h>; a 64-bit host build keeps the same field order with
+// wider pointers.
 #pragma once
 
+#include <diskio.h>
 #include <windows.h>
 
 #include <atomic>
@@ -37,45 +39,6 @@ inline constexpr DWORD DEVICE_KIND_ATA = 2;  // ATA device without the packet fe
 inline constexpr DWORD SOCKET_STATE_USABLE = 3;  // card present and usable
 
 struct DriveContext;
-
-// The platform's scatter/gather disk request. A request with n segments is laid out with its
-// segments one after another from `segments`; DiskRequestWith<n> gives room for them.
-struct DiskSegment {
-    PUCHAR buffer;  // an address in the process that issued the request
-    DWORD length;   // bytes
-};
-
-struct DiskRequest {
-    DWORD startSector;
-    DWORD sectorCount;   // not read by QVATAPI: the block count comes from the segments
-    DWORD segmentCount;
-    DWORD status;
-    PVOID completion;    // not used by the drive's libraries
-    DiskSegment segments[1];
-};
-
-// Room for count segments: the same layout with the segment array at its full length.
-template <DWORD count>
-struct DiskRequestWith {
-    DWORD startSector = 0;
-    DWORD sectorCount = 0;
-    DWORD segmentCount = count;
-    DWORD status = 0;
-    PVOID completion = nullptr;
-    DiskSegment segments[count] = {};
-
-    DiskRequest* request() { return reinterpret_cast<DiskRequest*>(this); }
-};
-
-// The six words of the platform's disk-information record.
-struct DiskInfo {
-    DWORD totalSectors;
-    DWORD bytesPerSector;
-    DWORD cylinders;
-    DWORD heads;
-    DWORD sectorsPerTrack;
-    DWORD diskFlags;
-};
 
 // The card driver's socket record; only the named fields are read by QVATAPI.
 struct SocketRecord {
@@ -166,9 +129,6 @@ static_assert(offsetof(DriveContext, registerWindow) < offsetof(DriveContext, co
               "DriveContext keeps its field order on every build");
 static_assert(offsetof(SocketRecord, socketState) < offsetof(SocketRecord, socketLock) &&
               offsetof(SocketRecord, socketLock) < offsetof(SocketRecord, socketWideBus));
-static_assert(sizeof(DiskInfo) == 24);
-static_assert(offsetof(DiskRequestWith<3>, segments) == offsetof(DiskRequest, segments) &&
-              offsetof(DiskRequestWith<3>, completion) == offsetof(DiskRequest, completion));
 static_assert(offsetof(DriveContext, folderName) + sizeof(DriveContext::folderName) ==
               offsetof(DriveContext, senseData));
 static_assert(offsetof(CommandRecord, command.packet) == 0x0C &&
@@ -201,10 +161,6 @@ static_assert(offsetof(SocketRecord, socketState) == 0x04);
 static_assert(offsetof(SocketRecord, socketLock) == 0x24);
 static_assert(offsetof(SocketRecord, socketWideBus) == 0x3C);
 
-static_assert(offsetof(DiskRequest, startSector) == 0x00);
-static_assert(offsetof(DiskRequest, segmentCount) == 0x08);
-static_assert(offsetof(DiskRequest, segments) == 0x14);
-static_assert(sizeof(DiskSegment) == 8 && offsetof(DiskSegment, length) == 4);
 
 static_assert(offsetof(CommandRecord, command.senseData) == 0x1C);
 static_assert(offsetof(CommandRecord, command.buffer) == 0x3C);
