@@ -23,6 +23,11 @@ struct OpenRequest {
     DWORD attributes;
 };
 
+// A new file is marked for archiving, as one changed since the last backup.
+DWORD NewFileAttributes(const OpenRequest& request) {
+    return (request.attributes & kSettableAttributes) | FILE_ATTRIBUTE_ARCHIVE;
+}
+
 // Opens an entry that exists. On success the last error tells an open-always or create-always
 // caller that the file was there (183).
 HANDLE OpenExisting(const Resolved& where, const EntryInfo& info, const OpenRequest& request) {
@@ -45,6 +50,13 @@ HANDLE OpenExisting(const Resolved& where, const EntryInfo& info, const OpenRequ
         const FileTimeTicks now = Now();
         (void)data->SetTimes({std::nullopt, now, now});
     }
+    // Creating over a file makes it anew: the old attributes give way to those asked for.
+    if (request.disposition == CREATE_ALWAYS) {
+        if (DWORD error = where.backend->SetAttributes(where.relative, NewFileAttributes(request));
+            error != 0) {
+            return FailHandle(error);
+        }
+    }
     HANDLE handle = RegisterHandle(std::make_shared<FileObject>(
         where.backend, std::move(data), std::move(lease), request.access));
     const bool existedMatters =
@@ -62,11 +74,9 @@ HANDLE CreateNew(const Resolved& where, const OpenRequest& request) {
     if (DWORD error = AcquireShare(where, request.access, request.share, lease); error != 0) {
         return FailHandle(error);
     }
-    // A new file is marked for archiving, as one changed since the last backup.
-    const DWORD attributes =
-        (request.attributes & kSettableAttributes) | FILE_ATTRIBUTE_ARCHIVE;
     std::unique_ptr<FileData> data;
-    if (DWORD error = where.backend->CreateFile(where.relative, attributes, Now(), data);
+    if (DWORD error =
+            where.backend->CreateFile(where.relative, NewFileAttributes(request), Now(), data);
         error != 0) {
         return FailHandle(error);
     }

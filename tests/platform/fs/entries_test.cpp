@@ -48,6 +48,28 @@ TYPED_TEST(Entries, AttributesAreSetAndReadBack) {
               ERROR_PATH_NOT_FOUND);
 }
 
+TYPED_TEST(Entries, CreatingOverAFileSetsTheAttributesAskedFor) {
+    struct Case {
+        DWORD before, asked, after;
+    };
+    const Case cases[] = {
+        {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_ARCHIVE},
+        {FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_SYSTEM, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE},
+        {FILE_ATTRIBUTE_SYSTEM, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY,
+         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteText(u"\\f", "old"));
+        ASSERT_TRUE(SetFileAttributes(u"\\f", c.before));
+        SetLastError(kSentinel);
+        HANDLE file = CreateFile(u"\\f", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, c.asked, nullptr);
+        EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+        EXPECT_TRUE(CloseHandle(file));
+        EXPECT_EQ(GetFileAttributes(u"\\f"), c.after) << c.before << " " << c.asked;
+        ASSERT_TRUE(SetFileAttributes(u"\\f", FILE_ATTRIBUTE_NORMAL));
+    }
+}
+
 // The layer enforces read-only itself: the host process may well run as root, which the host
 // file system would let write anything.
 TYPED_TEST(Entries, AReadOnlyFileRefusesEveryChange) {
