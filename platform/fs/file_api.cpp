@@ -37,9 +37,15 @@ HANDLE OpenExisting(const Resolved& where, const EntryInfo& info, const OpenRequ
         if (where.backend->WriteProtected()) return FailHandle(ERROR_WRITE_PROTECT);
         if (IsProtected(info)) return FailHandle(ERROR_ACCESS_DENIED);
     }
+    // A query-only open (access 0) stays out of sharing, unless it empties the file: that is a
+    // write, refused while another open does not share writing.
+    const bool truncates = request.disposition == CREATE_ALWAYS;
     std::unique_ptr<ShareLease> lease;
-    if (DWORD error = AcquireShare(where, request.access, request.share, lease); error != 0) {
-        return FailHandle(error);
+    if (request.access != 0 || truncates) {
+        const DWORD access = request.access != 0 ? request.access : GENERIC_WRITE;
+        if (DWORD error = AcquireShare(where, access, request.share, lease); error != 0) {
+            return FailHandle(error);
+        }
     }
     std::unique_ptr<FileData> data;
     if (DWORD error = where.backend->OpenFile(where.relative, data); error != 0) {
@@ -57,6 +63,7 @@ HANDLE OpenExisting(const Resolved& where, const EntryInfo& info, const OpenRequ
             return FailHandle(error);
         }
     }
+    if (request.access == 0) lease.reset();
     HANDLE handle = RegisterHandle(std::make_shared<FileObject>(
         where.backend, std::move(data), std::move(lease), request.access));
     const bool existedMatters =
@@ -71,8 +78,10 @@ HANDLE CreateNew(const Resolved& where, const OpenRequest& request) {
     }
     if (where.backend->WriteProtected()) return FailHandle(ERROR_WRITE_PROTECT);
     std::unique_ptr<ShareLease> lease;
-    if (DWORD error = AcquireShare(where, request.access, request.share, lease); error != 0) {
-        return FailHandle(error);
+    if (request.access != 0) {
+        if (DWORD error = AcquireShare(where, request.access, request.share, lease); error != 0) {
+            return FailHandle(error);
+        }
     }
     std::unique_ptr<FileData> data;
     if (DWORD error =

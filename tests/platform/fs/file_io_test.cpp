@@ -138,6 +138,27 @@ TYPED_TEST(FileIo, SharedOpensMustAllowWhatEachOtherDoes) {
     CloseHandle(writer);
 }
 
+TYPED_TEST(FileIo, AQueryOnlyOpenTakesNoPartInSharing) {
+    ASSERT_TRUE(WriteText(u"\\f", "abc"));
+    HANDLE exclusive = Open(u"\\f", GENERIC_READ, 0);
+    HANDLE query = INVALID_HANDLE_VALUE;
+    EXPECT_EQ(LastErrorAfter([&] { query = Open(u"\\f", 0, 0); }), 0u);
+    EXPECT_EQ(GetFileSize(query, nullptr), 3u);
+    char buffer[4];
+    DWORD done = 0;
+    EXPECT_EQ(LastErrorAfter([&] { EXPECT_FALSE(ReadFile(query, buffer, 1, &done, nullptr)); }),
+              ERROR_ACCESS_DENIED);
+    // Emptying the file is a write, which the exclusive open still refuses.
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_EQ(Open(u"\\f", 0, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE); }),
+              ERROR_SHARING_VIOLATION);
+    CloseHandle(exclusive);
+    HANDLE reader = Open(u"\\f", GENERIC_READ, 0);
+    EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+    CloseHandle(reader);
+    CloseHandle(query);
+    EXPECT_EQ(ReadText(u"\\f"), "abc");
+}
+
 TYPED_TEST(FileIo, FoldersAndTheRootAreNotFiles) {
     ASSERT_TRUE(CreateDirectory(u"\\Docs", nullptr));
     EXPECT_EQ(LastErrorAfter([] { EXPECT_EQ(Open(u"\\Docs", GENERIC_READ), INVALID_HANDLE_VALUE); }),
