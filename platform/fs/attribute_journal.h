@@ -1,4 +1,5 @@
-// The attributes and creation times that a host folder cannot hold, kept in a journal file:
+// The attributes, creation times and over-long names that a host folder cannot hold, kept in a
+// journal file:
 // each change appends one line, so keeping them costs one short write per change rather than
 // a rewrite of everything. Loading replays the lines and writes the file afresh, compact.
 #pragma once
@@ -30,6 +31,12 @@ public:
     void Put(const std::string& key, const KeptMetadata& metadata);
     void Erase(const std::string& key);
 
+    // The full spelling of a shortened host name; keys are the folder's key, "\" and the host
+    // name.
+    std::optional<std::string> LongName(const std::string& hostKey);
+    void PutLongName(const std::string& hostKey, const std::string& name);
+    void EraseLongName(const std::string& hostKey);
+
 private:
     void Load();
     void Rewrite();
@@ -38,6 +45,7 @@ private:
     std::mutex mutex_;
     std::filesystem::path file_;
     std::unordered_map<std::string, KeptMetadata> records_;
+    std::unordered_map<std::string, std::string> longNames_;
     std::FILE* out_ = nullptr;
     size_t appended_ = 0;
 };

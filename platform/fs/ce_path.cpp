@@ -15,6 +15,7 @@ bool IsForbidden(char16_t c) {
 }
 
 DWORD CheckName(std::u16string_view name, bool wildcardsAllowed) {
+    if (name.size() > kMaxNameChars) return ERROR_FILENAME_EXCED_RANGE;
     if (name.find_first_not_of(u'.') == std::u16string_view::npos) return ERROR_BAD_PATHNAME;
     for (char16_t c : name) {
         if (IsForbidden(c) || (IsWildcard(c) && !wildcardsAllowed)) return ERROR_INVALID_NAME;

@@ -2,6 +2,7 @@
 
 #include "attribute_journal.h"
 #include "host_file.h"
+#include "host_names.h"
 
 #include <platform/text.h>
 #include <winerror.h>
@@ -26,19 +27,6 @@ constexpr char kStagedMark[] = "|staged-";
 
 std::atomic<uint64_t> stagedCounter{0};
 
-// Host names a CE path can reach: valid UTF-8, no character CE refuses, not only dots.
-std::optional<std::u16string> CeNameOf(const char* hostName) {
-    auto name = FromUtf8(hostName);
-    if (!name || name->empty()) return std::nullopt;
-    if (name->find_first_not_of(u'.') == std::u16string::npos) return std::nullopt;
-    for (char16_t c : *name) {
-        if (c < 0x20 || std::u16string_view(u"\\/<>:\"|*?").find(c) != std::u16string_view::npos) {
-            return std::nullopt;
-        }
-    }
-    return name;
-}
-
 // One host entry with what the host says about it.
 struct HostEntry {
     stdfs::path path;
@@ -52,28 +40,14 @@ std::optional<HostEntry> StatEntry(stdfs::path path) {
     return entry;
 }
 
-// The entry of folder whose name matches without regard to case. The exact spelling is tried
-// first: it is the common case and costs one stat instead of reading the folder.
-std::optional<HostEntry> FindChild(const stdfs::path& folder, std::u16string_view name) {
-    if (auto exact = StatEntry(folder / ToUtf8(name))) return exact;
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return std::nullopt;
-    std::optional<HostEntry> found;
-    while (dirent* entry = ::readdir(dir)) {
-        auto ceName = CeNameOf(entry->d_name);
-        if (ceName && EqualsIgnoreCase(*ceName, name)) {
-            found = StatEntry(folder / entry->d_name);
-            break;
-        }
-    }
-    ::closedir(dir);
-    return found;
-}
-
 std::string KeyOf(const PathParts& path) {
     std::string key;
     for (const auto& part : path) key += "\\" + ToUtf8(Folded(part));
     return key;
+}
+
+std::string ParentKeyOf(const PathParts& path) {
+    return path.empty() ? std::string() : KeyOf(PathParts(path.begin(), path.end() - 1));
 }
 
 // Where a CE path is on the host: in the store, in the ROM folder, or both (a store folder
@@ -106,16 +80,51 @@ public:
         journal_ = std::make_shared<fs::AttributeJournal>(journalFile);
     }
 
+    // The CE name of a host entry in the folder with key folderKey. ROM folders hold plain
+    // names only.
+    std::optional<std::u16string> CeNameOf(const std::string& folderKey,
+                                           std::string_view hostName, bool inStore) {
+        if (!inStore || !fs::IsShortenedHostName(hostName)) return fs::PlainCeNameOf(hostName);
+        auto name = journal_->LongName(folderKey + "\\" + std::string(hostName));
+        return name ? FromUtf8(*name) : std::nullopt;
+    }
+
+    // The entry of folder whose name matches without regard to case. The host name of the
+    // spelling asked for is tried first: it is the common case and costs one stat instead of
+    // reading the folder.
+    std::optional<HostEntry> FindChild(const stdfs::path& folder, const std::string& folderKey,
+                                       std::u16string_view name, bool inStore) {
+        const auto hostName = fs::HostNameOf(name);
+        if (auto exact = StatEntry(folder / hostName)) {
+            const auto found = CeNameOf(folderKey, hostName, inStore);
+            if (found && EqualsIgnoreCase(*found, name)) return exact;
+        }
+        DIR* dir = ::opendir(folder.c_str());
+        if (dir == nullptr) return std::nullopt;
+        std::optional<HostEntry> found;
+        while (dirent* entry = ::readdir(dir)) {
+            auto ceName = CeNameOf(folderKey, entry->d_name, inStore);
+            if (ceName && EqualsIgnoreCase(*ceName, name)) {
+                found = StatEntry(folder / entry->d_name);
+                break;
+            }
+        }
+        ::closedir(dir);
+        return found;
+    }
+
     // 2 for a missing last part, 3 for a missing or non-folder part before it.
     DWORD Locate(const PathParts& path, HostPlace& place) {
         place.store = StatEntry(root_);
         place.rom = rom_.empty() ? std::nullopt : StatEntry(rom_);
         if (place.rom && !place.rom->IsFolder()) place.rom.reset();
+        std::string key;
         for (size_t i = 0; i < path.size(); ++i) {
             const bool last = i + 1 == path.size();
             HostPlace next;
-            if (place.store) next.store = FindChild(place.store->path, path[i]);
-            if (place.rom) next.rom = FindChild(place.rom->path, path[i]);
+            if (place.store) next.store = FindChild(place.store->path, key, path[i], true);
+            if (place.rom) next.rom = FindChild(place.rom->path, key, path[i], false);
+            key += "\\" + ToUtf8(Folded(path[i]));
             if (!last) {
                 if (next.store && !next.store->IsFolder()) next.store.reset();
                 if (next.rom && !next.rom->IsFolder()) next.rom.reset();
@@ -126,10 +135,10 @@ public:
         return 0;
     }
 
-    EntryInfo Describe(const std::string& key, const HostEntry& host, bool inStore) {
+    EntryInfo Describe(const std::string& key, std::u16string name, const HostEntry& host,
+                       bool inStore) {
         EntryInfo info;
-        const auto name = CeNameOf(host.path.filename().c_str());
-        info.name = name.value_or(u"");
+        info.name = std::move(name);
         info.size = host.IsFolder() ? 0 : static_cast<uint64_t>(host.st.st_size);
         info.accessed = fs::TicksOf(host.st.st_atim);
         info.written = fs::TicksOf(host.st.st_mtim);
@@ -154,9 +163,11 @@ public:
         host = root_;
         std::optional<stdfs::path> rom;
         if (!rom_.empty()) rom = rom_;
+        std::string key;
         for (const auto& part : folder) {
-            auto inStore = FindChild(host, part);
-            auto inRom = rom ? FindChild(*rom, part) : std::nullopt;
+            auto inStore = FindChild(host, key, part, true);
+            auto inRom = rom ? FindChild(*rom, key, part, false) : std::nullopt;
+            key += "\\" + ToUtf8(Folded(part));
             rom = inRom && inRom->IsFolder() ? std::optional(inRom->path) : std::nullopt;
             if (inStore) {
                 if (!inStore->IsFolder()) return ERROR_PATH_NOT_FOUND;
@@ -181,8 +192,23 @@ public:
     DWORD NewEntry(const PathParts& path, stdfs::path& host) {
         stdfs::path folder;
         if (DWORD error = Parent(path, folder); error != 0) return error;
-        host = folder / ToUtf8(path.back());
+        host = folder / fs::HostNameOf(path.back());
         return 0;
+    }
+
+    // Keeps the full spelling of an entry just made under a shortened host name.
+    void NameCreated(const PathParts& path, const stdfs::path& host) {
+        const std::string hostName = host.filename();
+        if (fs::IsShortenedHostName(hostName)) {
+            journal_->PutLongName(ParentKeyOf(path) + "\\" + hostName, ToUtf8(path.back()));
+        }
+    }
+
+    void NameRemoved(const PathParts& path, const stdfs::path& host) {
+        const std::string hostName = host.filename();
+        if (fs::IsShortenedHostName(hostName)) {
+            journal_->EraseLongName(ParentKeyOf(path) + "\\" + hostName);
+        }
     }
 
     stdfs::path root_;
@@ -210,8 +236,9 @@ public:
             return error;
         }
         HostPlace place;
-        stdfs::path final = temp_.parent_path() / ToUtf8(target_.back());
-        if (impl_->Locate(target_, place) == 0 && place.store) {
+        stdfs::path final = temp_.parent_path() / fs::HostNameOf(target_.back());
+        const bool replaces = impl_->Locate(target_, place) == 0 && place.store;
+        if (replaces) {
             if (place.store->IsFolder()) return ERROR_ACCESS_DENIED;
             final = place.store->path;
         }
@@ -219,6 +246,7 @@ public:
             return fs::HostError(errno, ERROR_WRITE_FAULT);
         }
         committed_ = true;
+        if (!replaces) impl_->NameCreated(target_, final);
         impl_->journal_->Put(KeyOf(target_), {attributes & kKeptBits, times.created.value_or(0)});
         return 0;
     }
@@ -241,9 +269,14 @@ HostFolderBackend::~HostFolderBackend() = default;
 DWORD HostFolderBackend::Stat(const PathParts& path, EntryInfo& info) {
     HostPlace place;
     if (DWORD error = impl_->Locate(path, place); error != 0) return error;
-    info = impl_->Describe(KeyOf(path), place.store ? *place.store : *place.rom,
-                           place.store.has_value());
-    if (path.empty()) info.name.clear();
+    const auto& host = place.store ? *place.store : *place.rom;
+    std::u16string name;
+    if (!path.empty()) {
+        name = impl_->CeNameOf(ParentKeyOf(path), host.path.filename().native(),
+                               place.store.has_value())
+                   .value_or(path.back());
+    }
+    info = impl_->Describe(KeyOf(path), std::move(name), host, place.store.has_value());
     return 0;
 }
 
@@ -257,15 +290,16 @@ DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& e
         if (!*host || !(*host)->IsFolder()) continue;
         DIR* dir = ::opendir((*host)->path.c_str());
         if (dir == nullptr) continue;
+        const bool inStore = host == &place.store;
         while (dirent* entry = ::readdir(dir)) {
-            auto name = CeNameOf(entry->d_name);
+            auto name = impl_->CeNameOf(folderKey, entry->d_name, inStore);
             if (!name) continue;
             auto folded = Folded(*name);
             if (std::find(seen.begin(), seen.end(), folded) != seen.end()) continue;
             auto child = StatEntry((*host)->path / entry->d_name);
             if (!child) continue;
-            entries.push_back(impl_->Describe(folderKey + "\\" + ToUtf8(folded), *child,
-                                              host == &place.store));
+            entries.push_back(impl_->Describe(folderKey + "\\" + ToUtf8(folded), std::move(*name),
+                                              *child, inStore));
             seen.push_back(std::move(folded));
         }
         ::closedir(dir);
@@ -281,6 +315,7 @@ DWORD HostFolderBackend::CreateFolder(const PathParts& path, FileTimeTicks now) 
     stdfs::path host;
     if (DWORD error = impl_->NewEntry(path, host); error != 0) return error;
     if (::mkdir(host.c_str(), 0777) != 0) return fs::HostError(errno, ERROR_PATH_NOT_FOUND);
+    impl_->NameCreated(path, host);
     impl_->journal_->Put(KeyOf(path), {0, now});
     return 0;
 }
@@ -293,6 +328,7 @@ DWORD HostFolderBackend::RemoveFolder(const PathParts& path) {
     std::vector<EntryInfo> entries;
     if (place.rom && List(path, entries) == 0 && !entries.empty()) return ERROR_DIR_NOT_EMPTY;
     if (::rmdir(place.store->path.c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    impl_->NameRemoved(path, place.store->path);
     impl_->journal_->Erase(KeyOf(path));
     return 0;
 }
@@ -303,6 +339,7 @@ DWORD HostFolderBackend::CreateFile(const PathParts& path, DWORD attributes, Fil
     if (DWORD error = impl_->NewEntry(path, host); error != 0) return error;
     const int fd = ::open(host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    impl_->NameCreated(path, host);
     const auto key = KeyOf(path);
     impl_->journal_->Put(key, {attributes & kKeptBits, now});
     auto data = std::make_unique<fs::HostFile>(fd, impl_->journal_, key);
@@ -330,6 +367,7 @@ DWORD HostFolderBackend::DeleteFile(const PathParts& path) {
     if (!place.store) return ERROR_ACCESS_DENIED;
     if (place.store->IsFolder()) return ERROR_ACCESS_DENIED;
     if (::unlink(place.store->path.c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    impl_->NameRemoved(path, place.store->path);
     impl_->journal_->Erase(KeyOf(path));
     return 0;
 }
@@ -372,8 +410,10 @@ DWORD HostFolderBackend::SetTimes(const PathParts& path, const FileTimes& times)
 DWORD HostFolderBackend::StageFile(const PathParts& target, std::unique_ptr<StagedFile>& staged) {
     stdfs::path folder;
     if (DWORD error = impl_->Parent(target, folder); error != 0) return error;
-    const auto temp = folder / (ToUtf8(target.back()) + kStagedMark + std::to_string(::getpid()) +
-                                "-" + std::to_string(++stagedCounter));
+    // The start of the target's name tells a person what a staged file left by a crash was for.
+    const auto temp = folder / (std::string(fs::Utf8Prefix(fs::HostNameOf(target.back()), 200)) +
+                                kStagedMark + std::to_string(::getpid()) + "-" +
+                                std::to_string(++stagedCounter));
     const int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
     staged = std::make_unique<HostStaged>(impl_, target, temp, fd);

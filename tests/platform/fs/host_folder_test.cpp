@@ -100,6 +100,37 @@ TEST_F(HostFolder, RomFilesAppearMergedAndCannotBeChanged) {
     EXPECT_EQ(HostText(Rom() / "Windows" / "font.ttf"), "glyphs");
 }
 
+// 200 Cyrillic characters are 400 bytes in UTF-8, over the host's 255 for a name.
+TEST_F(HostFolder, NamesOverTheHostsLimitAreKeptAcrossARestart) {
+    const std::u16string name(200, u'Я');
+    const std::u16string folder = u"\\" + std::u16string(255, u'Ё');
+    const std::u16string file = folder + u"\\" + name.substr(0, 2);
+    ASSERT_TRUE(WriteText((u"\\" + name).c_str(), "long"));
+    ASSERT_TRUE(SetFileAttributes((u"\\" + name).c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(CreateDirectory(folder.c_str(), nullptr));
+    ASSERT_TRUE(CopyFile((u"\\" + name).c_str(), file.c_str(), FALSE));
+    Restart();
+    const auto expected = std::vector<std::string>{"boot.ini", "Windows", platform::ToUtf8(folder.substr(1)),
+                                                   platform::ToUtf8(name)};
+    auto listed = List(u"\\*.*");
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{"Windows", "boot.ini", expected[2], expected[3]}));
+    EXPECT_EQ(ReadText((u"\\" + std::u16string(200, u'я')).c_str()), "long");
+    EXPECT_EQ(GetFileAttributes((u"\\" + name).c_str()), FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(ReadText(file.c_str()), "long");
+    // On the host the name starts as it does here.
+    size_t shortened = 0;
+    for (const auto& entry : stdfs::directory_iterator(Store())) {
+        shortened += entry.path().filename().string().rfind(platform::ToUtf8(name.substr(0, 100)), 0) == 0;
+    }
+    EXPECT_EQ(shortened, 1u);
+    ASSERT_TRUE(DeleteFile(file.c_str()));
+    ASSERT_TRUE(RemoveDirectory(folder.c_str()));
+    Restart();
+    EXPECT_EQ(GetFileAttributes(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadText((u"\\" + name).c_str()), "long");
+}
+
 TEST_F(HostFolder, ATornJournalLineIsPassedOverOnRestart) {
     ASSERT_TRUE(WriteText(u"\\a", "x"));
     ASSERT_TRUE(WriteText(u"\\b", "x"));

@@ -38,10 +38,11 @@ TYPED_TEST(PathRules, DoubledAndTrailingSeparatorsNameTheSamePlace) {
     EXPECT_EQ(ReadText(u"\\Backup\\copy.txt"), "x");
 }
 
-TYPED_TEST(PathRules, APathHoldsAtMost260Characters) {
+// 259 characters and the terminator fill MAX_PATH.
+TYPED_TEST(PathRules, APathHoldsAtMost259Characters) {
     ASSERT_TRUE(CreateDirectory((u"\\" + std::u16string(100, u'd')).c_str(), nullptr));
-    const auto longest = PathOfLength(260);
-    const auto tooLong = PathOfLength(261);
+    const auto longest = PathOfLength(259);
+    const auto tooLong = PathOfLength(260);
     HANDLE file = INVALID_HANDLE_VALUE;
     EXPECT_EQ(LastErrorAfter([&] { file = Open(longest.c_str(), GENERIC_WRITE, 0, CREATE_NEW); }), 0u);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -58,6 +59,33 @@ TYPED_TEST(PathRules, APathHoldsAtMost260Characters) {
               ERROR_FILENAME_EXCED_RANGE);
     EXPECT_EQ(LastErrorAfter([&] { EXPECT_FALSE(CopyFile(longest.c_str(), tooLong.c_str(), FALSE)); }),
               ERROR_FILENAME_EXCED_RANGE);
+}
+
+// A name in Cyrillic takes two bytes a character in UTF-8, so 255 of them are over the host's
+// limit for a name: every store takes them all the same.
+TYPED_TEST(PathRules, ANameHoldsUpTo255CharactersInAnyScript) {
+    const std::u16string file = u"\\" + std::u16string(255, u'Ж');
+    const std::u16string folder = u"\\" + std::u16string(254, u'ж');
+    EXPECT_EQ(LastErrorAfter([&] { EXPECT_TRUE(WriteText(file.c_str(), "x")); }), 0u);
+    EXPECT_EQ(LastErrorAfter([&] { EXPECT_TRUE(CreateDirectory(folder.c_str(), nullptr)); }), kSentinel);
+    ASSERT_TRUE(WriteText((folder + u"\\Жж").c_str(), "y"));
+    std::u16string otherCase = file;
+    otherCase[1] = u'ж';
+    EXPECT_EQ(ReadText(otherCase.c_str()), "x");
+    EXPECT_EQ(List((folder + u"\\*").c_str()), std::vector<std::string>{"Жж"});
+    auto names = List(u"\\Ж*");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{platform::ToUtf8(file.substr(1)), platform::ToUtf8(folder.substr(1))}));
+
+    const std::u16string tooLong = u"\\" + std::u16string(256, u'n');
+    EXPECT_EQ(LastErrorAfter([&] { EXPECT_EQ(Open(tooLong.c_str(), GENERIC_WRITE, 0, CREATE_NEW), INVALID_HANDLE_VALUE); }),
+              ERROR_FILENAME_EXCED_RANGE);
+    EXPECT_EQ(LastErrorAfter([&] { EXPECT_FALSE(CreateDirectory(tooLong.c_str(), nullptr)); }),
+              ERROR_FILENAME_EXCED_RANGE);
+    EXPECT_TRUE(DeleteFile((folder + u"\\жЖ").c_str()));
+    EXPECT_TRUE(RemoveDirectory(folder.c_str()));
+    EXPECT_TRUE(DeleteFile(otherCase.c_str()));
+    EXPECT_EQ(List(u"\\Ж*"), std::vector<std::string>{});
 }
 
 TYPED_TEST(PathRules, BadNamesAreRefusedWithTheirOwnErrors) {

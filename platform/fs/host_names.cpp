@@ -1,0 +1,67 @@
+#include "host_names.h"
+
+#include <platform/text.h>
+
+#include <cstdint>
+#include <cstdio>
+
+namespace platform::fs {
+namespace {
+
+constexpr size_t kHashDigits = 16;
+constexpr size_t kSuffixBytes = 1 + kHashDigits;  // "|" and the hash
+
+uint64_t Fnv1a64(std::string_view bytes) {
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char byte : bytes) {
+        hash ^= byte;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+bool IsLowerHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+}  // namespace
+
+std::string_view Utf8Prefix(std::string_view text, size_t bytes) {
+    if (text.size() <= bytes) return text;
+    size_t end = bytes;
+    // Back off continuation bytes so no character is split.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
+
+std::string HostNameOf(std::u16string_view ceName) {
+    std::string utf8 = ToUtf8(ceName);
+    if (utf8.size() <= kHostNameBytes) return utf8;
+    // The hash is of the folded name, so every spelling of a name shortens to the same hash.
+    char suffix[kSuffixBytes + 1];
+    std::snprintf(suffix, sizeof suffix, "|%016llx",
+                  static_cast<unsigned long long>(Fnv1a64(ToUtf8(Folded(ceName)))));
+    return std::string(Utf8Prefix(utf8, kHostNameBytes - kSuffixBytes)) + suffix;
+}
+
+bool IsShortenedHostName(std::string_view hostName) {
+    if (hostName.size() <= kSuffixBytes || hostName[hostName.size() - kSuffixBytes] != '|') {
+        return false;
+    }
+    for (char c : hostName.substr(hostName.size() - kHashDigits)) {
+        if (!IsLowerHex(c)) return false;
+    }
+    return true;
+}
+
+std::optional<std::u16string> PlainCeNameOf(std::string_view hostName) {
+    auto name = FromUtf8(hostName);
+    if (!name || name->empty()) return std::nullopt;
+    if (name->find_first_not_of(u'.') == std::u16string::npos) return std::nullopt;
+    for (char16_t c : *name) {
+        if (c < 0x20 || std::u16string_view(u"\\/<>:\"|*?").find(c) != std::u16string_view::npos) {
+            return std::nullopt;
+        }
+    }
+    return name;
+}
+
+}  // namespace platform::fs

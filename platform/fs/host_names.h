@@ -1,0 +1,25 @@
+// How CE names become host names in the host-folder store. A CE name of up to 255 characters can
+// take up to 765 bytes in UTF-8, while a host name holds 255 bytes: a name that does not fit is
+// stored shortened, as the start of its spelling, "|" and a hash of its folded name. "|" is a
+// character no CE name holds, so a shortened name never clashes with a plain one; the full
+// spelling is kept in the attribute journal.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform::fs {
+
+constexpr size_t kHostNameBytes = 255;
+
+// The UTF-8 spelling when it fits, else the shortened form.
+std::string HostNameOf(std::u16string_view ceName);
+bool IsShortenedHostName(std::string_view hostName);
+// The CE name a plain host name stands for; nothing for names no CE path can reach (invalid
+// UTF-8, a character CE refuses, dots only) and for shortened names.
+std::optional<std::u16string> PlainCeNameOf(std::string_view hostName);
+// The longest start of text, cut between characters, of at most bytes bytes.
+std::string_view Utf8Prefix(std::string_view text, size_t bytes);
+
+}  // namespace platform::fs
