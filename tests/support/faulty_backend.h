@@ -1,7 +1,8 @@
 // Fault injection for the file layer: a backend that passes everything to the one it wraps,
 // except the faults a test asks for - an operation on a path failing with a given error, writes
 // failing once a byte budget is spent (a store that fills up mid-copy), a file held open by
-// another program, a write-protected medium.
+// another program, a write-protected medium (which also refuses writes through files already
+// open).
 #pragma once
 
 #include <platform/file_backend.h>
@@ -44,7 +45,7 @@ public:
         std::lock_guard lock(mutex_);
         held_.insert(platform::Folded(path));
     }
-    void SetWriteProtected(bool on) { writeProtected_ = on; }
+    void SetWriteProtected(bool on) { budget_->writeProtected = on; }
     // The largest single write that reached the wrapped store.
     DWORD LargestWrite() const { return budget_->largest; }
     void Clear() {
@@ -52,7 +53,7 @@ public:
         failures_.clear();
         held_.clear();
         budget_->remaining = INT64_MAX;
-        writeProtected_ = false;
+        budget_->writeProtected = false;
     }
 
     DWORD Stat(const PathParts& p, EntryInfo& info) override {
@@ -95,10 +96,12 @@ public:
             return error;
         });
     }
-    bool WriteProtected() override { return writeProtected_ || inner_->WriteProtected(); }
+    bool WriteProtected() override { return budget_->writeProtected || inner_->WriteProtected(); }
 
 private:
+    // What every file of this backend shares.
     struct Budget {
+        std::atomic<bool> writeProtected{false};
         std::atomic<int64_t> remaining{INT64_MAX};
         std::atomic<DWORD> error{ERROR_DISK_FULL};
         std::atomic<DWORD> largest{0};
@@ -112,6 +115,7 @@ private:
             return inner_->Read(offset, buffer, count, done);
         }
         DWORD Write(uint64_t offset, const void* buffer, DWORD count) override {
+            if (budget_->writeProtected) return ERROR_WRITE_PROTECT;
             if (budget_->remaining.fetch_sub(count) < static_cast<int64_t>(count)) {
                 budget_->remaining = 0;
                 return budget_->error;
@@ -121,7 +125,9 @@ private:
             }
             return inner_->Write(offset, buffer, count);
         }
-        DWORD Resize(uint64_t size) override { return inner_->Resize(size); }
+        DWORD Resize(uint64_t size) override {
+            return budget_->writeProtected ? ERROR_WRITE_PROTECT : inner_->Resize(size);
+        }
         uint64_t Size() override { return inner_->Size(); }
         DWORD SetTimes(const FileTimes& times) override { return inner_->SetTimes(times); }
         DWORD GetTimes(FileTimeTicks& c, FileTimeTicks& a, FileTimeTicks& w) override {
@@ -198,7 +204,6 @@ private:
     std::map<std::pair<Op, std::u16string>, DWORD> failures_;
     std::set<std::u16string> held_;
     std::shared_ptr<Budget> budget_ = std::make_shared<Budget>();
-    std::atomic<bool> writeProtected_{false};
 };
 
 }  // namespace testing_support

@@ -1,6 +1,6 @@
-// What only the host-folder store does: plain host files, attributes kept across restarts, the
-// ROM overlay.
-#include "file_fixture.h"
+// What only the host-folder store does: plain host files a person can read, its attribute
+// journal, the ROM overlay, names over the host's limit.
+#include "file_helpers.h"
 
 #include <fstream>
 
@@ -48,26 +48,6 @@ TEST_F(HostFolder, FilesArePlainHostFilesAPersonCanRead) {
     EXPECT_EQ(GetFileAttributes(u"\\My Documents\\dropped.txt"), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(HostFolder, AttributesAndCreationTimesSurviveARestart) {
-    ASSERT_TRUE(WriteText(u"\\kept", "x"));
-    const DWORD attributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-    ASSERT_TRUE(SetFileAttributes(u"\\kept", attributes));
-    ASSERT_TRUE(CreateDirectory(u"\\Hidden", nullptr));
-    ASSERT_TRUE(SetFileAttributes(u"\\Hidden", FILE_ATTRIBUTE_HIDDEN));
-    WIN32_FIND_DATA before{};
-    FindClose(FindFirstFile(u"\\kept", &before));
-    Restart();
-    EXPECT_EQ(GetFileAttributes(u"\\kept"), attributes);
-    EXPECT_EQ(GetFileAttributes(u"\\Hidden"), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
-    WIN32_FIND_DATA after{};
-    FindClose(FindFirstFile(u"\\kept", &after));
-    EXPECT_EQ(CompareFileTime(&before.ftCreationTime, &after.ftCreationTime), 0);
-    EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
-    // Still enforced after the restart.
-    EXPECT_EQ(LastErrorAfter([] { EXPECT_FALSE(DeleteFile(u"\\kept")); }), ERROR_ACCESS_DENIED);
-}
-
 TEST_F(HostFolder, ADeletedFileLeavesNoAttributesForItsSuccessor) {
     ASSERT_TRUE(WriteText(u"\\f", "x"));
     ASSERT_TRUE(SetFileAttributes(u"\\f", FILE_ATTRIBUTE_HIDDEN));
@@ -100,35 +80,24 @@ TEST_F(HostFolder, RomFilesAppearMergedAndCannotBeChanged) {
     EXPECT_EQ(HostText(Rom() / "Windows" / "font.ttf"), "glyphs");
 }
 
-// 200 Cyrillic characters are 400 bytes in UTF-8, over the host's 255 for a name.
-TEST_F(HostFolder, NamesOverTheHostsLimitAreKeptAcrossARestart) {
-    const std::u16string name(200, u'Я');
-    const std::u16string folder = u"\\" + std::u16string(255, u'Ё');
-    const std::u16string file = folder + u"\\" + name.substr(0, 2);
-    ASSERT_TRUE(WriteText((u"\\" + name).c_str(), "long"));
-    ASSERT_TRUE(SetFileAttributes((u"\\" + name).c_str(), FILE_ATTRIBUTE_HIDDEN));
-    ASSERT_TRUE(CreateDirectory(folder.c_str(), nullptr));
-    ASSERT_TRUE(CopyFile((u"\\" + name).c_str(), file.c_str(), FALSE));
-    Restart();
-    const auto expected = std::vector<std::string>{"boot.ini", "Windows", platform::ToUtf8(folder.substr(1)),
-                                                   platform::ToUtf8(name)};
-    auto listed = List(u"\\*.*");
-    std::sort(listed.begin(), listed.end());
-    EXPECT_EQ(listed, (std::vector<std::string>{"Windows", "boot.ini", expected[2], expected[3]}));
-    EXPECT_EQ(ReadText((u"\\" + std::u16string(200, u'я')).c_str()), "long");
-    EXPECT_EQ(GetFileAttributes((u"\\" + name).c_str()), FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_EQ(ReadText(file.c_str()), "long");
-    // On the host the name starts as it does here.
-    size_t shortened = 0;
+// 200 Cyrillic characters are 400 bytes in UTF-8 and 255 CJK ones 765, over the host's 255.
+TEST_F(HostFolder, NamesOverTheHostsLimitAreShortenedOnTheHost) {
+    const std::u16string cyrillic = u"\\" + std::u16string(200, u'Я');
+    const std::u16string cjk = u"\\" + std::u16string(255, u'字');
+    ASSERT_TRUE(WriteText(cjk.c_str(), "wide"));
+    ASSERT_TRUE(CopyFile(cjk.c_str(), cyrillic.c_str(), FALSE));
+    ASSERT_TRUE(CopyFile(u"\\boot.ini", cyrillic.c_str(), FALSE));
+    EXPECT_EQ(ReadText(cyrillic.c_str()), "rom");
+    EXPECT_EQ(ReadText(cjk.c_str()), "wide");
+    std::vector<std::string> onHost;
     for (const auto& entry : stdfs::directory_iterator(Store())) {
-        shortened += entry.path().filename().string().rfind(platform::ToUtf8(name.substr(0, 100)), 0) == 0;
+        onHost.push_back(entry.path().filename());
+        EXPECT_LE(onHost.back().size(), 255u);
     }
-    EXPECT_EQ(shortened, 1u);
-    ASSERT_TRUE(DeleteFile(file.c_str()));
-    ASSERT_TRUE(RemoveDirectory(folder.c_str()));
-    Restart();
-    EXPECT_EQ(GetFileAttributes(folder.c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(ReadText((u"\\" + name).c_str()), "long");
+    std::sort(onHost.begin(), onHost.end());
+    ASSERT_EQ(onHost.size(), 2u);
+    EXPECT_EQ(onHost[0].rfind(platform::ToUtf8(cyrillic.substr(1, 100)), 0), 0u);
+    EXPECT_EQ(onHost[1].rfind(platform::ToUtf8(cjk.substr(1, 70)), 0), 0u);
 }
 
 TEST_F(HostFolder, ATornJournalLineIsPassedOverOnRestart) {

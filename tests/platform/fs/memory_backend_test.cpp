@@ -1,5 +1,5 @@
 // What only the memory store does: a capacity that is really used up and freed again.
-#include "file_fixture.h"
+#include "file_helpers.h"
 
 namespace file_tests {
 namespace {
@@ -34,20 +34,6 @@ TEST_F(MemoryStoreCapacity, AFullStoreRefusesGrowthUntilSpaceIsFreed) {
     ASSERT_TRUE(DeleteFile(u"\\a"));
     EXPECT_EQ(store_->UsedBytes(), 400u);
     EXPECT_TRUE(WriteText(u"\\c", std::string(600, 'c')));
-}
-
-TEST_F(MemoryStoreCapacity, TheWriteProtectSwitchRefusesChangesButNotReads) {
-    ASSERT_TRUE(WriteText(u"\\a", "abc"));
-    HANDLE open = Open(u"\\a", GENERIC_READ | GENERIC_WRITE);
-    store_->SetWriteProtected(true);
-    DWORD done = 0;
-    EXPECT_EQ(LastErrorAfter([&] { EXPECT_FALSE(WriteFile(open, "x", 1, &done, nullptr)); }), ERROR_WRITE_PROTECT);
-    char buffer[3];
-    EXPECT_TRUE(ReadFile(open, buffer, 3, &done, nullptr));
-    CloseHandle(open);
-    EXPECT_EQ(LastErrorAfter([] { EXPECT_FALSE(DeleteFile(u"\\a")); }), ERROR_WRITE_PROTECT);
-    store_->SetWriteProtected(false);
-    EXPECT_TRUE(DeleteFile(u"\\a"));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The fixture the file-API contract runs in, once per store: the root on the store under test
-// (behind the fault-injection layer), a memory store mounted at \Card, the virtual clock.
+// Calls the file-API tests make again and again: opening, whole-file reads and writes, listings,
+// and catching the last error a call leaves.
 #pragma once
 
 #include <support/faulty_backend.h>
@@ -9,6 +9,7 @@
 #include <platform/file_system.h>
 #include <platform/host_folder_backend.h>
 #include <platform/memory_backend.h>
+#include <platform/text.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -23,47 +24,6 @@ using testing_support::TempFolder;
 
 // Set before every call whose last error is checked, so a call that sets nothing is caught.
 constexpr DWORD kSentinel = 0xDEADBEEF;
-
-struct MemoryStore {
-    static std::shared_ptr<platform::FileBackend> Make(const TempFolder&) {
-        return std::make_shared<platform::MemoryBackend>();
-    }
-};
-
-struct HostStore {
-    static std::shared_ptr<platform::FileBackend> Make(const TempFolder& temp) {
-        return std::make_shared<platform::HostFolderBackend>(
-            platform::HostFolderOptions{temp.Path() / "store", {}, {}});
-    }
-};
-
-template <class Store>
-class FileApi : public ::testing::Test {
-protected:
-    void SetUp() override {
-        clock_ = &platform::UseVirtualClock(platform::MakeSystemTime(1999, 3, 18, 23, 5));
-        root_ = std::make_shared<FaultyBackend>(Store::Make(temp_));
-        platform::MountRoot(root_);
-        card_ = std::make_shared<platform::MemoryBackend>();
-        ASSERT_EQ(platform::Mount(u"Card", card_), 0u);
-    }
-    void TearDown() override {
-        platform::ResetFileSystem();
-        platform::UseRealClock();
-    }
-
-    FaultyBackend& Faults() { return *root_; }
-    platform::MemoryBackend& Card() { return *card_; }
-    platform::VirtualClock& Clock() { return *clock_; }
-
-private:
-    TempFolder temp_;
-    std::shared_ptr<FaultyBackend> root_;
-    std::shared_ptr<platform::MemoryBackend> card_;
-    platform::VirtualClock* clock_ = nullptr;
-};
-
-using Stores = ::testing::Types<MemoryStore, HostStore>;
 
 // Runs call with the sentinel as last error and returns the last error it left.
 template <class Call>
