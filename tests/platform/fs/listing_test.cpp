@@ -56,7 +56,11 @@ TEST_P(Listings, EntriesCarryTheirAttributesSizeAndTimes) {
     EXPECT_EQ(data.dwFileAttributes, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(data.nFileSizeLow, 5u);
     EXPECT_EQ(data.nFileSizeHigh, 0u);
-    EXPECT_NE(platform::ToTicks(data.ftLastWriteTime), 0u);
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    FILETIME written{};
+    SystemTimeToFileTime(&now, &written);
+    EXPECT_EQ(CompareFileTime(&data.ftLastWriteTime, &written), 0);
     EXPECT_TRUE(CloseHandle(listing));  // a listing is a handle like any other
 
     listing = FindFirstFile(At(u"\\D\\Sub"), &data);
