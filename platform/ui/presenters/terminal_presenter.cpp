@@ -116,7 +116,8 @@ void RunTerminalPresenter(const std::function<bool()>& programEnded, std::istrea
         automation::WaitUntil([&] { return programEnded() || !automation::Windows().empty(); },
                               automation::Limit(2000));
         std::istringstream action(line);
-        auto outcome = automation::RunScript(action, "terminal", out, programEnded);
+        automation::ScriptLog log(out);
+        auto outcome = automation::RunScript(action, "terminal", log, programEnded);
         if (!outcome.ok) out << outcome.failure << "\n";
         if (programEnded()) break;
         show();

@@ -6,10 +6,19 @@
 
 namespace platform::ui {
 
-// Shows the screen in a window, scaled 2x, while `keepRunning()` is true: taps and keys go to
-// the window system as a user's input. Gives "" when it ran, else why it could not: no video,
-// or only an offscreen video driver (then no window would be seen, so none is pretended).
-std::string RunWindowPresenter(const std::function<bool()>& keepRunning);
+struct WindowPresenterOutcome {
+    std::string error;    // why no window could be shown, else ""
+    bool closed = false;  // the person closed the window: the session is to end
+};
+
+// Shows the screen in a window, scaled 2x at first, while `keepRunning()` is true: taps and
+// keys go to the window system as a user's input. The window appears once a program shows its
+// first window, so nothing a person does to it is lost on an empty screen; input that arrives
+// while no window is up waits for the next one. Taps map through the window's size as it is
+// now (a window manager may resize it). Closing the window ends the presenter with `closed`;
+// the caller ends the session. `error` when it cannot run: no video, or only an offscreen
+// video driver (then no window would be seen, so none is pretended).
+WindowPresenterOutcome RunWindowPresenter(const std::function<bool()>& keepRunning);
 
 }  // namespace platform::ui
 
