@@ -146,6 +146,23 @@ void DoExpect(const Line& line) {
     }
 }
 
+// The action as the script says it, without its comment.
+std::string Echo(const std::vector<std::string>& words) {
+    std::string echo;
+    for (const auto& word : words) {
+        if (!echo.empty()) echo += ' ';
+        const bool quote = word.empty() || word.find_first_of(" \t\"\\#") != std::string::npos;
+        if (!quote) {
+            echo += word;
+            continue;
+        }
+        echo += '"';
+        for (char c : word) echo += (c == '"' || c == '\\') ? std::string{'\\', c} : std::string(1, c);
+        echo += '"';
+    }
+    return echo;
+}
+
 void Execute(const Line& line, ScriptLog& log, const std::function<bool()>& programEnded) {
     const std::string& action = line.action();
     if (action == "wait") return DoWait(line, false, programEnded);
@@ -203,9 +220,7 @@ ScriptOutcome RunScript(std::istream& script, const std::string& name, ScriptLog
         if (!words) return {false, where + "a quoted text is not closed"};
         if (words->empty()) continue;
         // The action first, then whatever it causes (the windows it brings up).
-        const size_t start = text.find_first_not_of(" \t");
-        const size_t end = text.find_last_not_of(" \t\r");
-        log.Write("> " + text.substr(start, end + 1 - start) + "\n");
+        log.Write("> " + Echo(*words) + "\n");
         try {
             Execute(Line{*words}, log, programEnded);
         } catch (const Failure& failure) {
