@@ -28,13 +28,15 @@ WindowPresenterOutcome RunWindowPresenter(const std::function<bool()>& keepRunni
 namespace platform::ui {
 
 // The screen drawn in characters (80 x 24, one character per 8 x 10 pixels): window frames with
-// their titles, buttons as [text] (the focused one marked >), texts, progress bars as [###  ],
-// lists as [choice v], the taskbar on the last line.
+// their titles, buttons as [text] (the focused one marked >), texts broken and wrapped within
+// their controls as the screen draws them, progress bars as [###  ], lists as [choice v], the
+// taskbar on the last line. Nothing of a window is drawn outside its frame.
 std::vector<std::string> TerminalScreen();
 
-// A keyboard-driven terminal: shows the screen, reads one script action a line from `in`
-// (press, key, close, snapshot, ...; see script.h) and shows the screen again, until the input
-// ends, "quit" is read, or `programEnded()`.
+// A keyboard-driven terminal: shows the screen, redrawn by itself whenever it changes (a
+// progress bar moving), reads one script action a line from `in`
+// (press, key, close, snapshot, ...; see script.h; `help` lists them) and shows the screen
+// again, until the input ends, "quit" is read, or `programEnded()`.
 void RunTerminalPresenter(const std::function<bool()>& programEnded, std::istream& in, std::ostream& out);
 
 }  // namespace platform::ui
