@@ -107,7 +107,10 @@ WindowPresenterOutcome RunWindowPresenter(const std::function<bool()>& keepRunni
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_Window* window = SDL_CreateWindow("Simulated handheld", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                           kScreenWidth * kScale, kScreenHeight * kScale, SDL_WINDOW_HIDDEN);
-    SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
+    // A 640 x 240 picture scaled up needs no graphics driver: software drawing into the
+    // window's own surface starts at once and loads no GL library.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE) : nullptr;
     SDL_Texture* texture = renderer ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
                                                         SDL_TEXTUREACCESS_STREAMING, kScreenWidth, kScreenHeight)
                                     : nullptr;
