@@ -127,3 +127,22 @@ TEST_F(Scripts, CloseAndSnapshotActions) {
 }
 
 }  // namespace
+
+// Ending a session: Cancel reaches each dialog in turn through its command, as its button
+// would send it, until the program has ended.
+TEST_F(Scripts, EndingASessionCancelsEachDialogInTurn) {
+    RecordingDialog question(139), main(101);
+    std::atomic<bool> ended{false};
+    INT_PTR answers[2] = {};
+    std::thread program([&] {
+        answers[0] = question.DoModal();
+        answers[1] = main.DoModal();
+        ended = true;
+    });
+    EXPECT_TRUE(platform::ui::automation::CancelUntilEnded([&] { return ended.load(); }));
+    program.join();
+    EXPECT_EQ(answers[0], IDCANCEL);
+    EXPECT_EQ(answers[1], IDCANCEL);
+    EXPECT_EQ(question.lastCommand, IDCANCEL);
+    EXPECT_EQ(main.lastCommand, IDCANCEL);
+}
