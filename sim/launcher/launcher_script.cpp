@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <fstream>
-#include <mutex>
 #include <ostream>
 #include <sstream>
 #include <vector>
@@ -54,16 +53,11 @@ std::vector<Part> SplitParts(std::istream& in) {
     return parts;
 }
 
-std::string Quoted(const std::u16string& text) {
-    std::string out = "\"";
-    for (char c : platform::ToUtf8(text)) out += c == '\n' ? std::string("\\n") : std::string(1, c);
-    return out + "\"";
-}
-
 class Runner {
 public:
     Runner(const std::string& name, CardFolder& card, std::ostream& log) : name_(name), card_(card), log_(log) {
-        automation::SetWindowShownObserver([this](const automation::WindowInfo& window) { Print(window); });
+        automation::SetWindowShownObserver(
+            [this](const automation::WindowInfo& window) { log_.Write(automation::DescribeWindow(window)); });
     }
     ~Runner() { automation::SetWindowShownObserver(nullptr); }
 
@@ -116,25 +110,11 @@ private:
         return false;
     }
 
-    void Print(const automation::WindowInfo& window) {
-        std::string text = "shown: " + Quoted(window.title);
-        text += window.templateId ? " (template " + std::to_string(window.templateId) + ")\n" : " (message box)\n";
-        for (const auto& control : automation::Controls(window.window)) {
-            text += "  " + std::to_string(control.id) + " " + platform::ToUtf8(control.className) + " " +
-                    Quoted(control.text) + "\n";
-        }
-        Say(text);
-    }
-
-    void Say(const std::string& text) {
-        std::lock_guard lock(mutex_);
-        log_ << text << std::flush;
-    }
+    void Say(const std::string& text) { log_.Write(text); }
 
     std::string name_;
     CardFolder& card_;
-    std::ostream& log_;
-    std::mutex mutex_;
+    automation::ScriptLog log_;
 };
 
 }  // namespace

@@ -1,11 +1,12 @@
 // The simulated handheld's launcher: boots the device from its state folder, installs the
 // package's setup library, offers the card, and runs the backup program headless under a script
 // of user actions (by default the demo), printing every window the programs show; or, with
-// --window, in a window for a person to use.
+// --window or --terminal, for a person to use.
 #include "card_folder_device.h"
 #include "handheld_state.h"
 #include "launcher_script.h"
 #include "program_launcher.h"
+#include "program_session.h"
 
 #include <platform/installer.h>
 #include <platform/text.h>
@@ -15,6 +16,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -63,34 +65,13 @@ bool InstallPackage() {
     return outcome.proceeded;
 }
 
-// Tandel with the card in, shown in a window for a person to use, until the program ends.
-int RunInWindow(sim::CardFolder& card) {
-    if (auto error = card.Insert(); !error.empty()) {
-        std::fprintf(stderr, "handheld: %s\n", error.c_str());
-        return 1;
-    }
-    PROCESS_INFORMATION started{};
-    if (!CreateProcess(u"Tandel.exe", u"", nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &started)) {
-        std::fprintf(stderr, "handheld: cannot start Tandel.exe (error %lu)\n", static_cast<unsigned long>(GetLastError()));
-        return 1;
-    }
-    CloseHandle(started.hThread);
-    auto running = [&] { return WaitForSingleObject(started.hProcess, 0) != WAIT_OBJECT_0; };
-    const std::string error = platform::ui::RunWindowPresenter(running);
-    if (!error.empty()) {
-        std::fprintf(stderr, "handheld: %s\n", error.c_str());
-        // Nobody can answer the program's dialogs: end them.
-        while (running()) {
-            for (const auto& window : platform::ui::automation::Windows()) EndDialog(window.window, IDCANCEL);
-            WaitForSingleObject(started.hProcess, 20);
-        }
-    }
-    CloseHandle(started.hProcess);
-    return error.empty() ? 0 : 3;
-}
-
 int Usage() {
-    std::fprintf(stderr, "usage: handheld [--state FOLDER] [--script FILE] [--window]\n");
+    std::fprintf(stderr,
+                 "usage: handheld [--state FOLDER] [--script FILE] [--window | --terminal]\n"
+                 "  --script FILE  the launcher script to run (default: the demo); with --window,\n"
+                 "                 an automation script that runs alongside the person\n"
+                 "  --window       Tandel with the card in, in a window, until it ends\n"
+                 "  --terminal     Tandel with the card in, in this terminal ('help' lists the actions)\n");
     return 2;
 }
 
@@ -98,8 +79,8 @@ int Usage() {
 
 int main(int argc, char** argv) {
     std::string state = "handheld-state";
-    std::string script = TANDEL_DEMO_SCRIPT;
-    bool window = false;
+    std::string script;
+    bool window = false, terminal = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--state") == 0 && i + 1 < argc) {
             state = argv[++i];
@@ -107,12 +88,24 @@ int main(int argc, char** argv) {
             script = argv[++i];
         } else if (std::strcmp(argv[i], "--window") == 0) {
             window = true;
+        } else if (std::strcmp(argv[i], "--terminal") == 0) {
+            terminal = true;
         } else {
             return Usage();
         }
     }
+    if ((window && terminal) || (terminal && !script.empty())) return Usage();
+    if (script.empty() && !window && !terminal) script = TANDEL_DEMO_SCRIPT;
     state = std::filesystem::absolute(state).string();
-    script = std::filesystem::absolute(script).string();
+    if (!script.empty()) {
+        script = std::filesystem::absolute(script).string();
+        // Before anything is created or booted: a mistyped name leaves no state folder behind.
+        std::ifstream readable(script);
+        if (!readable) {
+            std::fprintf(stderr, "handheld: the script %s cannot be read\n", script.c_str());
+            return 2;
+        }
+    }
     const auto boot = sim::BootHandheld(state);
     if (!boot.ok) {
         std::fprintf(stderr, "handheld: %s\n", boot.message.c_str());
@@ -130,7 +123,14 @@ int main(int argc, char** argv) {
     }
     sim::CardFolder card(0, u"Storage", std::filesystem::path(state) / "card");
     sim::UseHandheldProgramLauncher();
-    if (window) return RunInWindow(card);
+    if (window || terminal) {
+        if (auto inserted = card.Insert(); !inserted.empty()) {
+            std::fprintf(stderr, "handheld: %s\n", inserted.c_str());
+            return 1;
+        }
+        std::fflush(stdout);
+        return window ? sim::RunWindowSession(script, std::cout) : sim::RunTerminalSession(std::cin, std::cout);
+    }
     std::printf("Running the script %s\n", script.c_str());
     std::fflush(stdout);
     return sim::RunLauncherScript(script, card, std::cout);

@@ -103,7 +103,7 @@ void DoKey(const Line& line) {
     if (!PressKey(key, modifiers)) throw Failure{"key: no window is shown to take it"};
 }
 
-void DoWait(const Line& line, bool gone) {
+void DoWait(const Line& line, bool gone, const std::function<bool()>& programEnded) {
     const std::string& kind = Argument(line, 1, "what to wait for (title or template)");
     const std::string& value = Argument(line, 2, kind == "template" ? "the template id" : "the title");
     const Limit limit = LimitOf(line, 3);
@@ -123,7 +123,8 @@ void DoWait(const Line& line, bool gone) {
         }
         return false;
     };
-    const bool done = WaitUntil([&] { return present() != gone; }, limit);
+    // A program that has ended shows nothing more: no use waiting out the limit.
+    const bool done = WaitUntil([&] { return present() != gone || programEnded(); }, limit) && present() != gone;
     if (!done) {
         std::string shown;
         for (const auto& w : Windows()) shown += (shown.empty() ? "" : ", ") + Quoted(w.title);
@@ -145,10 +146,27 @@ void DoExpect(const Line& line) {
     }
 }
 
-void Execute(const Line& line, std::ostream& log, const std::function<bool()>& programEnded) {
+// The action as the script says it, without its comment.
+std::string Echo(const std::vector<std::string>& words) {
+    std::string echo;
+    for (const auto& word : words) {
+        if (!echo.empty()) echo += ' ';
+        const bool quote = word.empty() || word.find_first_of(" \t\"\\#") != std::string::npos;
+        if (!quote) {
+            echo += word;
+            continue;
+        }
+        echo += '"';
+        for (char c : word) echo += (c == '"' || c == '\\') ? std::string{'\\', c} : std::string(1, c);
+        echo += '"';
+    }
+    return echo;
+}
+
+void Execute(const Line& line, ScriptLog& log, const std::function<bool()>& programEnded) {
     const std::string& action = line.action();
-    if (action == "wait") return DoWait(line, false);
-    if (action == "gone") return DoWait(line, true);
+    if (action == "wait") return DoWait(line, false, programEnded);
+    if (action == "gone") return DoWait(line, true, programEnded);
     if (action == "key") return DoKey(line);
     if (action == "expect") return DoExpect(line);
     if (action == "press") {
@@ -168,7 +186,7 @@ void Execute(const Line& line, std::ostream& log, const std::function<bool()>& p
         const std::string& file = Argument(line, 1, "the file name");
         Settle();
         if (auto error = Snapshot(file); !error.empty()) throw Failure{"snapshot: " + error};
-        log << "snapshot " << file << "\n";
+        log.Write("  written " + file + "\n");
         return;
     }
     if (action == "advance") {
@@ -186,20 +204,14 @@ void Execute(const Line& line, std::ostream& log, const std::function<bool()>& p
     throw Failure{"unknown action '" + action + "'"};
 }
 
-void LogWindow(std::ostream& log, std::mutex& mutex, const WindowInfo& window) {
-    std::string text = "shown: " + Quoted(window.title);
-    text += window.templateId ? " (template " + std::to_string(window.templateId) + ")" : " (message box)";
-    text += "\n";
-    for (const auto& control : Controls(window.window)) {
-        text += "  " + std::to_string(control.id) + " " + Utf8(control.className) + " " + Quoted(control.text) + "\n";
-    }
-    std::lock_guard lock(mutex);
-    log << text << std::flush;
-}
-
 }  // namespace
 
-ScriptOutcome RunScript(std::istream& script, const std::string& name, std::ostream& log,
+void ScriptLog::Write(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    out_ << text << std::flush;
+}
+
+ScriptOutcome RunScript(std::istream& script, const std::string& name, ScriptLog& log,
                         const std::function<bool()>& programEnded) {
     std::string text;
     for (int number = 1; std::getline(script, text); ++number) {
@@ -207,6 +219,8 @@ ScriptOutcome RunScript(std::istream& script, const std::string& name, std::ostr
         const std::string where = name + ":" + std::to_string(number) + ": ";
         if (!words) return {false, where + "a quoted text is not closed"};
         if (words->empty()) continue;
+        // The action first, then whatever it causes (the windows it brings up).
+        log.Write("> " + Echo(*words) + "\n");
         try {
             Execute(Line{*words}, log, programEnded);
         } catch (const Failure& failure) {
@@ -223,19 +237,16 @@ int RunProgramUnderScript(const std::function<int()>& program, const std::string
         log << scriptPath << ": cannot be read\n";
         return 2;
     }
-    std::mutex logMutex;
-    SetWindowShownObserver([&](const WindowInfo& window) { LogWindow(log, logMutex, window); });
+    ScriptLog scriptLog(log);
+    SetWindowShownObserver([&](const WindowInfo& window) { scriptLog.Write(DescribeWindow(window)); });
     std::promise<int> exit;
     auto exitCode = exit.get_future();
     std::thread ui([&] { exit.set_value(program()); });
     auto ended = [&] { return exitCode.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
-    ScriptOutcome outcome = RunScript(script, scriptPath, log, ended);
+    ScriptOutcome outcome = RunScript(script, scriptPath, scriptLog, ended);
     if (outcome.ok && !WaitUntil(ended, Limit(5000))) outcome = {false, scriptPath + ": the program did not end after the script"};
     if (!outcome.ok) {
-        {
-            std::lock_guard lock(logMutex);
-            log << "script failed: " << outcome.failure << "\n" << std::flush;
-        }
+        scriptLog.Write("script failed: " + outcome.failure + "\n");
         // Ends whatever the program still shows, so its thread can finish.
         for (int attempt = 0; attempt < 100 && !ended(); ++attempt) {
             for (const auto& window : Windows()) EndDialog(window.window, IDCANCEL);

@@ -140,20 +140,29 @@ TEST_F(MessageQueues, WaitsGiveUpAtTheirLimit) {
 
 TEST_F(MessageQueues, TerminalScreenShowsFramesButtonsAndFocus) {
     RecordingDialog dialog(139);
-    HWND window;
+    HWND window = nullptr;
     auto thread = Show(dialog, &window);
-    SetDlgItemText(window, 1006, u"Replace it?");
+    // Longer than its control is wide: wrapped within it, as the screen draws it.
+    SetDlgItemText(window, 1006,
+                   u"\\My Documents\\A folder with a long name\\Another one inside it\\notes.txt already exists.\n"
+                   u"Replace it?");
     const auto lines = platform::ui::TerminalScreen();
     ASSERT_EQ(lines.size(), 24u);
     std::string all;
+    size_t right = std::string::npos;
     for (const auto& line : lines) {
         EXPECT_EQ(line.size(), 80u);
         all += line + "\n";
+        if (line.find(" Confirm Replace ") != std::string::npos) right = line.rfind('+');
+        // Nothing of the window lies right of its frame.
+        if (right != std::string::npos) {
+            EXPECT_EQ(line.find_first_not_of(' ', right + 1), std::string::npos) << all;
+        }
     }
-    EXPECT_NE(all.find(" Confirm Replace "), std::string::npos) << all;
     EXPECT_NE(all.find("[X]"), std::string::npos) << all;
     EXPECT_NE(all.find(">[Yes]"), std::string::npos) << all;
     EXPECT_NE(all.find("[Yes to All]"), std::string::npos) << all;
+    EXPECT_NE(all.find("notes.txt already exists."), std::string::npos) << all;
     EXPECT_NE(all.find("Replace it?"), std::string::npos) << all;
     Press(VK_ESCAPE);
     EXPECT_EQ(thread->Result(), 2);

@@ -53,7 +53,31 @@ TEST_F(Scripts, APassingScriptLogsEveryWindowAndItsTexts) {
                         "  2 Button \"&Cancel\"\n"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("shown: \"Confirm Replace\" (template 139)"), std::string::npos) << text;
+    // Each action is echoed before what it brings up.
+    const size_t main = text.find("(template 101)"), press = text.find("> press Restore\n"),
+                 confirm = text.find("shown: \"Confirm Replace\" (template 139)");
+    EXPECT_LT(main, press) << text;
+    EXPECT_LT(press, confirm) << text;
+    EXPECT_NE(confirm, std::string::npos) << text;
+    EXPECT_NE(text.find("> wait title \"Confirm Replace\" within 2000\n"), std::string::npos) << text;
+}
+
+TEST_F(Scripts, AShownListPrintsItsItemsAndTheSelectedOne) {
+    RecordingDialog dialog(106);
+    HWND window = nullptr;
+    auto thread = Show(dialog, &window);
+    for (const char16_t* item : {u"Field 1-2-1999 10.00", u"Field 3-4-1999 11.30"}) {
+        SendDlgItemMessage(window, 1009, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    }
+    SendDlgItemMessage(window, 1009, CB_SETCURSEL, 1, 0);
+    const std::string text = platform::ui::automation::DescribeWindow(*platform::ui::automation::Window(window));
+    EXPECT_NE(text.find("  1009 ComboBox \"\"\n"
+                        "      \"Field 1-2-1999 10.00\"\n"
+                        "    * \"Field 3-4-1999 11.30\"\n"),
+              std::string::npos)
+        << text;
+    Press(VK_ESCAPE);
+    EXPECT_EQ(thread->Result(), 2);
 }
 
 TEST_F(Scripts, FailuresStopTheRunWithTheLineAndWhatWasShown) {
@@ -103,3 +127,22 @@ TEST_F(Scripts, CloseAndSnapshotActions) {
 }
 
 }  // namespace
+
+// Ending a session: Cancel reaches each dialog in turn through its command, as its button
+// would send it, until the program has ended.
+TEST_F(Scripts, EndingASessionCancelsEachDialogInTurn) {
+    RecordingDialog question(139), main(101);
+    std::atomic<bool> ended{false};
+    INT_PTR answers[2] = {};
+    std::thread program([&] {
+        answers[0] = question.DoModal();
+        answers[1] = main.DoModal();
+        ended = true;
+    });
+    EXPECT_TRUE(platform::ui::automation::CancelUntilEnded([&] { return ended.load(); }));
+    program.join();
+    EXPECT_EQ(answers[0], IDCANCEL);
+    EXPECT_EQ(answers[1], IDCANCEL);
+    EXPECT_EQ(question.lastCommand, IDCANCEL);
+    EXPECT_EQ(main.lastCommand, IDCANCEL);
+}

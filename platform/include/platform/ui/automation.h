@@ -104,5 +104,14 @@ std::string Snapshot(const std::filesystem::path& file);
 
 // Called on the showing thread each time a top-level window appears.
 void SetWindowShownObserver(std::function<void(const WindowInfo&)> observer);
+// What a run prints for a window shown: "shown: TITLE (template N)", then a line per control
+// with its id, class and text, and a list's items below it, the selected one marked '*'.
+std::string DescribeWindow(const WindowInfo& window);
+
+// Ends a session as its user would: Cancel (IDCANCEL, as the Cancel button sends it) to the
+// front window each time the screen settles, again when a window stays up, until `ended()`.
+// A running job stops as its Cancel stops it, so nothing is lost. False when the program is
+// still running after `limit`.
+bool CancelUntilEnded(const std::function<bool()>& ended, Limit limit = kDefaultLimit);
 
 }  // namespace platform::ui::automation

@@ -14,6 +14,7 @@
 //   advance MS                                  virtual time (on the virtual clock)
 //   end [within MS]                             the program has ended
 //
+// Each action is echoed to the log as it runs ("> press \"&Backup\""), before what it causes.
 // Every wait has a limit (10 s of real time unless `within` says otherwise). An unknown
 // action, a missing argument or a failed expectation stops the run with the line number and
 // what was expected against what was shown.
@@ -21,6 +22,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <mutex>
 #include <string>
 
 namespace platform::ui::automation {
@@ -30,8 +32,20 @@ struct ScriptOutcome {
     std::string failure;  // "NAME:LINE: what went wrong"
 };
 
+// A log that several threads write whole pieces of text to: the script's actions from the
+// script's thread, the windows shown from the programs' threads.
+class ScriptLog {
+public:
+    explicit ScriptLog(std::ostream& out) : out_(out) {}
+    void Write(const std::string& text);
+
+private:
+    std::ostream& out_;
+    std::mutex mutex_;
+};
+
 // Runs the script's actions; `programEnded` tells `end` whether the program has finished.
-ScriptOutcome RunScript(std::istream& script, const std::string& name, std::ostream& log,
+ScriptOutcome RunScript(std::istream& script, const std::string& name, ScriptLog& log,
                         const std::function<bool()>& programEnded);
 
 // Runs `program` on a thread of its own with the script driving it, printing every window shown

@@ -247,15 +247,16 @@ int main(int argc, char** argv) {
     std::promise<int> exit;
     auto exitCode = exit.get_future();
     std::thread program([&] { exit.set_value(ui::RunApplication()); });
-    const std::string error = platform::ui::RunWindowPresenter(
-        [&] { return exitCode.wait_for(std::chrono::seconds(0)) != std::future_status::ready; });
-    if (!error.empty()) {
-        std::cerr << "ui_demo: " << error << "\n";
-        // Nobody can answer the program's dialogs: end them.
-        while (exitCode.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+    auto ended = [&] { return exitCode.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
+    const auto shown = platform::ui::RunWindowPresenter([&] { return !ended(); });
+    if (!shown.error.empty()) std::cerr << "ui_demo: " << shown.error << "\n";
+    // Closed, or nobody can answer the program's dialogs: end them as Cancel would.
+    if (!platform::ui::automation::CancelUntilEnded(ended)) {
+        while (!ended()) {
             for (const auto& window : platform::ui::automation::Windows()) EndDialog(window.window, IDCANCEL);
+            exitCode.wait_for(std::chrono::milliseconds(20));
         }
     }
     program.join();
-    return error.empty() ? exitCode.get() : 3;
+    return shown.error.empty() ? exitCode.get() : 3;
 }
