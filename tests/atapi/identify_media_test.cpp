@@ -261,7 +261,9 @@ TEST_F(AtaMediaStatus, APulledCardAtAnyStepForgetsTheCapacityButNotThePresence) 
             context_.mediaFlags = MF_MEDIUM_KNOWN | MF_REMOVAL_PENDING;
             context_.mediumPresent = 1;
             SetSocketState(socket_, SOCKET_STATE_USABLE);
-            if (window_ == nullptr) window_ = platform::MapIoWindow(drive_, ScriptedDrive::kWindowSize);
+            if (window_ == nullptr) {
+                window_ = platform::MapIoWindow(drive_, ScriptedDrive::kWindowSize);
+            }
             context_.registerWindow = window_;
             Answer(0x20);
             uint32_t accesses = 0;
