@@ -270,6 +270,25 @@ TEST_F(DriveHazards, InitRetriesFindADriveThatResetsInUnder2Seconds) {
     }
 }
 
+// Hazard: a drive that reads status 0, not BSY, for as long as DEVICE RESET runs. The reset
+// wait lasts until the drive shows its signature, and the drive then serves the next request.
+TEST_F(DriveHazards, AResetShowingStatusZeroIsWaitedForUntilItsEnd) {
+    sim::DriveSettings settings;
+    settings.deviceResetStatus = sim::ResetStatus::Zero;
+    settings.timing.resetMilliseconds = 400;
+    Ready(settings);
+    std::vector<uint8_t> data(4096);
+    const DWORD start = clock_->TickCount();
+    EXPECT_EQ(qv_.command(&context_, 255, nullptr), 0u);
+    EXPECT_GE(clock_->TickCount() - start, 400u);
+    EXPECT_LT(clock_->TickCount() - start, 500u);
+    EXPECT_EQ(ReadBlocks(0, data), 0u);
+    drive_->SetMaxBurst(512);
+    drive_->AnnounceZeroCount(1);  // Read resets the drive itself
+    EXPECT_EQ(ReadBlocks(0, data), 21u);
+    EXPECT_EQ(ReadBlocks(0, data), 0u);
+}
+
 // Hazard: an ATA drive answering at the second position; its software reset selects device 0.
 TEST_F(DriveHazards, AnAtaDriveAtTheSecondPositionIsFoundAfterItsReset) {
     sim::DriveSettings settings;
