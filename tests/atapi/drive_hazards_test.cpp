@@ -250,22 +250,25 @@ TEST_F(DriveHazards, ACardPulledAtAnyStepEndsTheRequestWith20) {
 
 // Hazard: a drive whose reset takes long while Init is retried every 500 ms.
 TEST_F(DriveHazards, InitRetriesFindADriveThatResetsInUnder2Seconds) {
-    for (const DWORD resetMs : {1500u, 2600u}) {
-        sim::DriveSettings settings;
-        settings.timing.resetMilliseconds = resetMs;
-        context_ = DriveContext{};
-        Insert(settings);
-        drive_->StallNextCommand();  // the first identify hangs: Init resets the drive
-        EXPECT_EQ(qv_.init(&context_), 0u);
-        int attempts = 1;
-        while (qv_.init(&context_) == 0 && attempts < 20) {
-            clock_->Advance(500);
-            ++attempts;
-        }
-        if (resetMs < 2000) {
-            EXPECT_LT(attempts, 20) << resetMs;
-        } else {
-            EXPECT_EQ(attempts, 20) << "the 2 s guard resets it again before it is done";
+    for (const auto resetStatus : {sim::ResetStatus::Busy, sim::ResetStatus::Zero}) {
+        for (const DWORD resetMs : {1500u, 2600u}) {
+            sim::DriveSettings settings;
+            settings.timing.resetMilliseconds = resetMs;
+            settings.deviceResetStatus = resetStatus;
+            context_ = DriveContext{};
+            Insert(settings);
+            drive_->StallNextCommand();  // the first identify hangs: Init resets the drive
+            EXPECT_EQ(qv_.init(&context_), 0u);
+            int attempts = 1;
+            while (qv_.init(&context_) == 0 && attempts < 20) {
+                clock_->Advance(500);
+                ++attempts;
+            }
+            if (resetMs < 2000) {
+                EXPECT_LT(attempts, 20) << resetMs;
+            } else {
+                EXPECT_EQ(attempts, 20) << "the 2 s guard resets it again before it is done";
+            }
         }
     }
 }
