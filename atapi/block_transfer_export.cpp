@@ -164,7 +164,9 @@ DWORD Transfer(DriveContext& context, DiskRequest& request, Direction direction)
     if (direction == Direction::ToDevice && (context.mediaFlags & MF_WRITE_PROTECTED)) {
         return ERROR_WRITE_PROTECT;
     }
-    return result;
+    // Only the recovery's REQUEST SENSE can end short (a drive that sends 18 of the 26 sense
+    // bytes); the callers of Read and Write know a data phase gone wrong as ERR_PHASE.
+    return result == ERR_SHORT_TRANSFER ? ERR_PHASE : result;
 }
 
 DWORD TransferRequest(DriveContext* context, DiskRequest* request, Direction direction) {

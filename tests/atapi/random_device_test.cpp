@@ -53,10 +53,15 @@ TEST(RandomDevice, EveryEntryPointEndsSoundlyAgainstNoise) {
 }
 
 // The rare faults of a drive that keeps to the protocol, and what the request then gives.
-enum class Fault { None, RecoveredError, MediumError, UnitAttention, ZeroCount };
+enum class Fault { None, RecoveredError, MediumError, UnitAttention, ZeroCount, ShortSense };
 
 DWORD ExpectedResult(Fault fault) {
-    return fault == Fault::UnitAttention || fault == Fault::ZeroCount ? 21 : 0;
+    switch (fault) {
+        case Fault::UnitAttention:
+        case Fault::ZeroCount: return 21;
+        case Fault::ShortSense: return ERR_PHASE;  // 18 bytes of the 26 asked for
+        default: return 0;
+    }
 }
 
 // The scripted packet device with a registered medium behind a real window.
@@ -83,6 +88,7 @@ public:
 
     // The reply to the next READ(10) or WRITE(10), in bursts drawn at random, after the fault.
     void Answer(uint8_t opcode, Reply reply, Fault fault, std::mt19937& random) {
+        script.sense.clear();  // what a short sense left unreported
         DWORD left = static_cast<DWORD>(opcode == 0x28 ? reply.data.size() : reply.takes);
         while (left != 0) {
             const DWORD burst = std::min<DWORD>(left, 2 * (1 + random() % 384));
@@ -96,6 +102,10 @@ public:
         if (fault == Fault::RecoveredError) script.Queue(opcode, Fails(0x01, 0x17));
         if (fault == Fault::MediumError) script.Queue(opcode, Fails(0x03, 0x11));
         if (fault == Fault::UnitAttention) script.Queue(opcode, Fails(0x06, 0x29));
+        if (fault == Fault::ShortSense) {
+            script.Queue(opcode, Fails(0x03, 0x11));
+            script.Queue(0x03, Returns(Bytes(18)));
+        }
         script.Queue(opcode, reply);
     }
 
@@ -110,7 +120,7 @@ private:
 
 Fault DrawFault(std::mt19937& random) {
     const uint32_t draw = random() % 32;
-    return draw < 4 ? static_cast<Fault>(draw + 1) : Fault::None;
+    return draw < 5 ? static_cast<Fault>(draw + 1) : Fault::None;
 }
 
 // A request of 1 to 8 blocks over three segments of random even lengths (an empty one too),
