@@ -14,6 +14,7 @@ constexpr BYTE PROBE_LOW = 0x55;
 constexpr BYTE PROBE_HIGH = 0xAA;
 constexpr BYTE SIGNATURE_LOW = 0x14;   // packet device after reset: registers 4 and 5
 constexpr BYTE SIGNATURE_HIGH = 0xEB;
+constexpr DWORD SIGNATURE_POLL_MS = 10;  // between reads of the signature during a reset
 
 bool IsAta(const DriveContext& context) { return context.deviceKind == DEVICE_KIND_ATA; }
 
@@ -42,7 +43,7 @@ DWORD ReadSignature(DriveContext& context, bool& signature) {
 
 // Some drives read status 0 (neither BSY nor DRDY) for as long as DEVICE RESET runs, so a wait
 // that ends does not tell that the reset is over; the signature in registers 4 and 5 does.
-// They are read again, a millisecond apart, until it shows or the reset's time is up.
+// They are read again, 10 ms apart, until it shows or the reset's time is up.
 DWORD ResetPacketDevice(DriveContext& context) {
     DWORD result = Guarded([&]() -> DWORD {
         WriteRegister(context, REG_COMMAND, ATA_DEVICE_RESET);
@@ -59,7 +60,7 @@ DWORD ResetPacketDevice(DriveContext& context) {
         result = ReadSignature(context, signature);
         if (result != 0) return result;
         if (signature || GetTickCount() - start >= TIMEOUT_RESET) break;
-        Sleep(1);
+        Sleep(SIGNATURE_POLL_MS);
     }
     if (!signature) return ERR_DEVICE;
     // The reset queued a unit attention; consume it so the next command runs.

@@ -39,7 +39,7 @@ TEST(RandomDevice, EveryEntryPointEndsSoundlyAgainstNoise) {
         platform::UseVirtualClock(platform::MakeSystemTime(1999, 3, 18), 100000);
     ASSERT_NE(QvatapiLibrary::Get().module, nullptr);
     std::mt19937 random(20261208);
-    for (int run = 0; run < 2000; ++run) {
+    for (int run = 0; run < 3000; ++run) {
         const uint64_t before = clock.ElapsedMilliseconds();
         const RunOutcome outcome = RunEntryPointOnScript(NoiseScript(random));
         EXPECT_EQ(outcome.violation, nullptr)
