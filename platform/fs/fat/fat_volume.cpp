@@ -185,8 +185,8 @@ DWORD FatVolume::GrowFolder(Folder& folder, uint32_t clusters) {
                 return error;
             }
         }
-        folder.Grow(run, layout_.ClusterBytes());
     }
+    for (const auto& run : added) folder.Grow(run, layout_.ClusterBytes());
     return 0;
 }
 
