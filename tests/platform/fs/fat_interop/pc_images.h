@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 
 #include "pc_tools.h"
@@ -22,6 +23,8 @@ inline constexpr ImageKind kFloppy12{"FAT12 floppy", 1440, "", 0};
 inline constexpr ImageKind kMedium16{"FAT16 drive medium", 40960, "", 0};
 inline constexpr ImageKind kVolume32{"FAT32", 65536, "-F 32", 0};
 inline constexpr ImageKind kPartitioned16{"FAT16 behind an MBR", 40960, "", 2048};
+
+inline void PrintTo(const ImageKind& kind, std::ostream* out) { *out << kind.name; }
 
 // A classic MBR with one partition entry from `start` to the end of the disk.
 inline void WriteMbr(const std::filesystem::path& image, uint32_t start, uint32_t sectors) {
