@@ -1,5 +1,7 @@
 #include "reader_records.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #if defined(__linux__) && !defined(__SANITIZE_THREAD__)
@@ -79,7 +81,12 @@ bool ReadersNeedFences() {
 
 void BarrierOnAllThreads() {
 #ifdef TANDEL_HAVE_MEMBARRIER
-    Membarrier(MEMBARRIER_CMD_PRIVATE_EXPEDITED);
+    // Readers rely on it from the first window on; going on without it could reach a
+    // device after its removal, so a refusal after registration is fatal.
+    if (Membarrier(MEMBARRIER_CMD_PRIVATE_EXPEDITED) != 0) {
+        std::fputs("register windows: process-wide memory barrier refused\n", stderr);
+        std::abort();
+    }
 #endif
 }
 
