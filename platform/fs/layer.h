@@ -13,10 +13,11 @@ namespace platform::fs {
 constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                       FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
-// The attributes callers see: a file with none set reads as normal (0x80).
+// The attributes callers see: a file with none set reads as normal (0x80). A mounted card's
+// folder carries the temporary bit (0x110), as the handheld shows it.
 inline DWORD ReportedAttributes(const EntryInfo& entry) {
     const DWORD bits = entry.attributes & (kSettableAttributes | FILE_ATTRIBUTE_DIRECTORY |
-                                           FILE_ATTRIBUTE_INROM);
+                                           FILE_ATTRIBUTE_INROM | FILE_ATTRIBUTE_TEMPORARY);
     return bits == 0 ? FILE_ATTRIBUTE_NORMAL : bits;
 }
 

@@ -1,0 +1,136 @@
+// File contents: a full disk refuses with 112 and adds nothing, sparse growth reads as zeros,
+// truncation gives clusters back, times go through the time zone, and every call leaves the
+// medium holding all it changed (a copy of the raw bytes shows the same tree).
+#include "fat_fixture.h"
+
+#include <platform/memory_backend.h>
+
+namespace fat_tests {
+namespace {
+
+DWORD FreeClusterBytes() {
+    // Free space as the volume counts it, seen through a file that grows until refused would
+    // be slow; the FAT's own count is what every allocation checks.
+    HANDLE probe = CreateFile(u"\\Storage\\FREE.PRB", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD high = 0;
+    DWORD low = 0;
+    // Grow in steps of 4 KiB until the volume says full; then give it all back.
+    for (;;) {
+        const DWORD next = low + 4096;
+        if (SetFilePointer(probe, static_cast<LONG>(next), nullptr, FILE_BEGIN) != next || !SetEndOfFile(probe)) break;
+        low = next;
+    }
+    CloseHandle(probe);
+    DeleteFile(u"\\Storage\\FREE.PRB");
+    return low + high;
+}
+
+TEST_F(FatVolumeTest, FullDiskRefusesWithNothingHalfAdded) {
+    Format("-F 12", 256);
+    const DWORD free = FreeClusterBytes();
+    ASSERT_GT(free, 100000u);
+    HANDLE file = CreateFile(u"\\Storage\\BIG.BIN", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const std::string chunk = Pattern(30000, 2);
+    DWORD done = 0;
+    while (WriteFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &done, nullptr)) {
+    }
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_EQ(done, 0u);
+    const DWORD size = GetFileSize(file, nullptr);
+    EXPECT_EQ(size % chunk.size(), 0u);
+    CloseHandle(file);
+
+    // A copy that cannot fit leaves the destination it would have replaced.
+    ASSERT_EQ(WriteWhole(u"\\Storage\\DEST.TXT", "old contents"), 0u);
+    ASSERT_EQ(WriteWhole(u"\\Huge.bin", Pattern(200000, 3)), 0u);
+    SetLastError(kSentinel);
+    EXPECT_FALSE(CopyFile(u"\\Huge.bin", u"\\Storage\\DEST.TXT", FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_EQ(ReadWhole(u"\\Storage\\DEST.TXT"), "old contents");
+    EXPECT_TRUE(FsckPasses());
+
+    ASSERT_TRUE(DeleteFile(u"\\Storage\\BIG.BIN"));
+    ASSERT_TRUE(DeleteFile(u"\\Storage\\DEST.TXT"));
+    EXPECT_EQ(FreeClusterBytes(), free);
+    EXPECT_TRUE(FsckPasses());
+}
+
+TEST_F(FatVolumeTest, SparseGrowthReadsZerosAndTruncationFreesClusters) {
+    Format("-F 16", 20480);
+    const DWORD free = FreeClusterBytes();
+    HANDLE file = CreateFile(u"\\Storage\\Sparse.bin", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                             CREATE_ALWAYS, 0, nullptr);
+    DWORD done = 0;
+    ASSERT_TRUE(WriteFile(file, "abc", 3, &done, nullptr));
+    ASSERT_EQ(SetFilePointer(file, 100000, nullptr, FILE_BEGIN), 100000u);
+    ASSERT_TRUE(WriteFile(file, "xyz", 3, &done, nullptr));
+    ASSERT_EQ(SetFilePointer(file, 10, nullptr, FILE_BEGIN), 10u);
+    ASSERT_TRUE(SetEndOfFile(file));
+    ASSERT_EQ(SetFilePointer(file, 50000, nullptr, FILE_BEGIN), 50000u);
+    ASSERT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+
+    std::string expected(50000, '\0');
+    expected.replace(0, 3, "abc");
+    EXPECT_EQ(ReadWhole(u"\\Storage\\Sparse.bin"), expected);
+    MountSnapshot();
+    EXPECT_EQ(ReadWhole(u"\\Copy\\Sparse.bin"), expected);
+    EXPECT_TRUE(FsckPasses());
+
+    file = CreateFile(u"\\Storage\\Sparse.bin", GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    EXPECT_EQ(FreeClusterBytes(), free);
+    EXPECT_TRUE(FsckPasses());
+}
+
+TEST_F(FatVolumeTest, TimesAreLocalWithTwoSecondWritesAndTenMillisecondCreation) {
+    Format("-F 16", 20480);
+    ASSERT_EQ(WriteWhole(u"\\Storage\\When.txt", "now"), 0u);
+    WIN32_FIND_DATA data;
+    HANDLE find = FindFirstFile(u"\\Storage\\When.txt", &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    FindClose(find);
+    SYSTEMTIME created, written;
+    FileTimeToSystemTime(&data.ftCreationTime, &created);
+    FileTimeToSystemTime(&data.ftLastWriteTime, &written);
+    // The clock reads 10:30:01.250 local, two hours ahead of UTC.
+    EXPECT_EQ(created.wHour, 8);
+    EXPECT_EQ(created.wSecond, 1);
+    EXPECT_EQ(created.wMilliseconds, 250);
+    EXPECT_EQ(written.wHour, 8);
+    EXPECT_EQ(written.wMinute, 30);
+    EXPECT_EQ(written.wSecond, 0);
+    EXPECT_EQ(written.wMilliseconds, 0);
+}
+
+// After each call returns, the raw medium alone shows its effect.
+TEST_F(FatVolumeTest, EveryCallLeavesItsChangesOnTheMedium) {
+    Format("-F 16", 20480);
+    ASSERT_EQ(WriteWhole(u"\\Source.bin", Pattern(150000, 4)), 0u);
+    const std::vector<std::pair<const char*, std::function<bool()>>> steps = {
+        {"CreateDirectory", [] { return CreateDirectory(u"\\Storage\\Backup", nullptr) != FALSE; }},
+        {"nested CreateDirectory", [] { return CreateDirectory(u"\\Storage\\Backup\\Inner", nullptr) != FALSE; }},
+        {"WriteFile and CloseHandle",
+         [] { return WriteWhole(u"\\Storage\\Backup\\Notes for the week.txt", Pattern(5000, 5)) == 0; }},
+        {"CopyFile new", [] { return CopyFile(u"\\Source.bin", u"\\Storage\\Backup\\Inner\\Copy.bin", TRUE) != FALSE; }},
+        {"CopyFile replace",
+         [] { return CopyFile(u"\\Storage\\Backup\\Notes for the week.txt", u"\\Storage\\Backup\\Inner\\Copy.bin", FALSE) != FALSE; }},
+        {"SetFileAttributes",
+         [] { return SetFileAttributes(u"\\Storage\\Backup\\Inner\\Copy.bin", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN) != FALSE; }},
+        {"DeleteFile", [] { return DeleteFile(u"\\Storage\\Backup\\Notes for the week.txt") != FALSE; }},
+        {"SetFileAttributes back",
+         [] { return SetFileAttributes(u"\\Storage\\Backup\\Inner\\Copy.bin", FILE_ATTRIBUTE_NORMAL) != FALSE; }},
+        {"DeleteFile copy", [] { return DeleteFile(u"\\Storage\\Backup\\Inner\\Copy.bin") != FALSE; }},
+        {"RemoveDirectory", [] { return RemoveDirectory(u"\\Storage\\Backup\\Inner") != FALSE; }},
+    };
+    for (const auto& [label, step] : steps) {
+        ASSERT_TRUE(step()) << label << " " << GetLastError();
+        MountSnapshot();
+        EXPECT_EQ(Tree(u"\\Copy"), Tree(u"\\Storage")) << label;
+        EXPECT_TRUE(FsckPasses(disk_->Bytes())) << label;
+    }
+}
+
+}  // namespace
+}  // namespace fat_tests
