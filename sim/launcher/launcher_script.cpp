@@ -35,7 +35,8 @@ std::string Word(const std::string& line, size_t index) {
 
 bool IsLauncherLine(const std::string& line) {
     const std::string first = Word(line, 0);
-    return first == "insert-card" || first == "remove-card" || first == "run";
+    return first == "insert-card" || first == "remove-card" || first == "pull-card" ||
+           first == "pull-card-after" || first == "run";
 }
 
 // Blank lines keep their place, so a failure's line number is the script file's.
@@ -62,24 +63,69 @@ std::string Quoted(const std::u16string& text) {
 
 class Runner {
 public:
-    Runner(const std::string& name, CardFolder& card, std::ostream& log) : name_(name), card_(card), log_(log) {
+    Runner(const std::string& name, Card& card, std::ostream& log) : name_(name), card_(card), log_(log) {
         automation::SetWindowShownObserver([this](const automation::WindowInfo& window) { Print(window); });
     }
     ~Runner() { automation::SetWindowShownObserver(nullptr); }
 
     bool Do(const Part& part) {
         Say("> " + part.launcherLine + "\n");
-        const std::string action = Word(part.launcherLine, 0);
-        if (action == "insert-card") return Check(part, card_.Insert());
-        if (action == "remove-card") {
-            card_.Remove();
-            return true;
-        }
-        if (action == "run") return Run(part);
-        return Check(part, "the script's actions need a program: start it with run");
+        if (Word(part.launcherLine, 0) == "run") return Run(part);
+        if (part.launcherLine.empty()) return Check(part, "the script's actions need a program: start it with run");
+        return Check(part, CardAction(part.launcherLine));
     }
 
 private:
+    // "" or why the card action failed.
+    std::string CardAction(const std::string& line) {
+        const std::string action = Word(line, 0);
+        if (action == "insert-card") {
+            std::string note;
+            std::string error = card_.Insert(note);
+            if (!note.empty()) Say("  " + note + "\n");
+            return error;
+        }
+        if (action == "remove-card") {
+            card_.Remove();
+            return "";
+        }
+        if (action == "pull-card") {
+            card_.Pull();
+            return "";
+        }
+        if (action == "pull-card-after") {
+            const std::string count = Word(line, 1);
+            if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos) {
+                return "pull-card-after needs a number of register accesses";
+            }
+            return card_.PullAfterAccesses(static_cast<unsigned>(std::stoul(count)));
+        }
+        return "unknown card action: " + action;
+    }
+
+    // The automation script of a run, cut at its `! ACTION` lines; line numbers stay the file's.
+    struct Segment {
+        std::string script;
+        std::string action;  // run after the segment, "" for the last
+        int actionLine = 0;
+    };
+    static std::vector<Segment> Segments(const std::string& script) {
+        std::vector<Segment> segments(1);
+        std::istringstream lines(script);
+        std::string line;
+        for (int number = 1; std::getline(lines, line); ++number) {
+            const size_t start = line.find_first_not_of(" \t");
+            if (start != std::string::npos && line[start] == '!') {
+                segments.back().action = line.substr(start + 1);
+                segments.back().actionLine = number;
+                segments.push_back(Segment{std::string(static_cast<size_t>(number), '\n'), "", 0});
+            } else {
+                segments.back().script += line + "\n";
+            }
+        }
+        return segments;
+    }
+
     bool Run(const Part& part) {
         const std::string program = Word(part.launcherLine, 1);
         const size_t start = part.launcherLine.find(program) + program.size();
@@ -91,8 +137,17 @@ private:
         }
         CloseHandle(started.hThread);
         auto ended = [&] { return WaitForSingleObject(started.hProcess, 0) == WAIT_OBJECT_0; };
-        std::istringstream script(part.script);
-        auto outcome = automation::RunScript(script, name_, log_, ended);
+        automation::ScriptOutcome outcome;
+        for (const Segment& segment : Segments(part.script)) {
+            std::istringstream script(segment.script);
+            outcome = automation::RunScript(script, name_, log_, ended);
+            if (!outcome.ok || segment.action.empty()) break;
+            Say("> !" + segment.action + "\n");
+            if (std::string error = CardAction(segment.action); !error.empty()) {
+                outcome = {false, name_ + ":" + std::to_string(segment.actionLine) + ": " + error};
+                break;
+            }
+        }
         if (outcome.ok && WaitForSingleObject(started.hProcess, kEndWaitMs) != WAIT_OBJECT_0) {
             outcome = {false, name_ + ":" + std::to_string(part.firstLine) + ": " + program + " did not end"};
         }
@@ -132,14 +187,14 @@ private:
     }
 
     std::string name_;
-    CardFolder& card_;
+    Card& card_;
     std::ostream& log_;
     std::mutex mutex_;
 };
 
 }  // namespace
 
-int RunLauncherScript(const std::string& scriptPath, CardFolder& card, std::ostream& log) {
+int RunLauncherScript(const std::string& scriptPath, Card& card, std::ostream& log) {
     std::ifstream in(scriptPath);
     if (!in) {
         log << scriptPath << ": cannot be read\n";

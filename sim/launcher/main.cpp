@@ -3,6 +3,7 @@
 // of user actions (by default the demo), printing every window the programs show; or, with
 // --window, in a window for a person to use.
 #include "card_folder_device.h"
+#include "drive_card.h"
 #include "handheld_state.h"
 #include "launcher_script.h"
 #include "program_launcher.h"
@@ -16,7 +17,10 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
+
+#include "sim/drive/medium_image.h"
 
 namespace {
 
@@ -64,8 +68,9 @@ bool InstallPackage() {
 }
 
 // Tandel with the card in, shown in a window for a person to use, until the program ends.
-int RunInWindow(sim::CardFolder& card) {
-    if (auto error = card.Insert(); !error.empty()) {
+int RunInWindow(sim::Card& card) {
+    std::string note;
+    if (auto error = card.Insert(note); !error.empty()) {
         std::fprintf(stderr, "handheld: %s\n", error.c_str());
         return 1;
     }
@@ -89,8 +94,30 @@ int RunInWindow(sim::CardFolder& card) {
     return error.empty() ? 0 : 3;
 }
 
+// The card's disk as a PC sees it, through mtools, when they are installed.
+void ListMediumOnPc(const std::filesystem::path& image) {
+    if (std::system("command -v mdir >/dev/null 2>&1") != 0) {
+        std::printf("(mtools not installed: no PC listing of %s)\n", image.string().c_str());
+        return;
+    }
+    std::printf("The card's disk as a PC sees it (mdir -/ -i %s ::/):\n", image.string().c_str());
+    std::fflush(stdout);
+    const std::string command = "MTOOLS_SKIP_CHECK=1 mdir -/ -i '" + image.string() + "' ::/";
+    if (std::system(command.c_str()) != 0) std::printf("(mdir could not read the medium)\n");
+    std::fflush(stdout);
+}
+
+// The handheld's card: the emulated drive with the medium image in the state folder (a blank
+// one is made on first run, and formatted when the card first goes in), or a host folder.
+std::unique_ptr<sim::Card> MakeCard(const std::filesystem::path& state, bool folderCard) {
+    if (folderCard) return std::make_unique<sim::CardFolder>(0, u"Storage", state / "card");
+    const auto image = state / "card.img";
+    if (!std::filesystem::exists(image) && !sim::CreateBlankImage(image)) return nullptr;
+    return std::make_unique<sim::DriveCard>(image);
+}
+
 int Usage() {
-    std::fprintf(stderr, "usage: handheld [--state FOLDER] [--script FILE] [--window]\n");
+    std::fprintf(stderr, "usage: handheld [--state FOLDER] [--script FILE] [--window] [--folder-card]\n");
     return 2;
 }
 
@@ -100,6 +127,7 @@ int main(int argc, char** argv) {
     std::string state = "handheld-state";
     std::string script = TANDEL_DEMO_SCRIPT;
     bool window = false;
+    bool folderCard = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--state") == 0 && i + 1 < argc) {
             state = argv[++i];
@@ -107,6 +135,8 @@ int main(int argc, char** argv) {
             script = argv[++i];
         } else if (std::strcmp(argv[i], "--window") == 0) {
             window = true;
+        } else if (std::strcmp(argv[i], "--folder-card") == 0) {
+            folderCard = true;
         } else {
             return Usage();
         }
@@ -128,10 +158,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "handheld: cannot enter %s: %s\n", state.c_str(), error.message().c_str());
         return 1;
     }
-    sim::CardFolder card(0, u"Storage", std::filesystem::path(state) / "card");
+    auto card = MakeCard(state, folderCard);
+    if (!card) {
+        std::fprintf(stderr, "handheld: cannot make the card's medium in %s\n", state.c_str());
+        return 1;
+    }
     sim::UseHandheldProgramLauncher();
-    if (window) return RunInWindow(card);
+    if (window) return RunInWindow(*card);
     std::printf("Running the script %s\n", script.c_str());
     std::fflush(stdout);
-    return sim::RunLauncherScript(script, card, std::cout);
+    const int result = sim::RunLauncherScript(script, *card, std::cout);
+    // Taken out in order, so that everything written has reached the medium.
+    card->Remove();
+    if (!folderCard) ListMediumOnPc(std::filesystem::path(state) / "card.img");
+    return result;
 }
