@@ -109,6 +109,10 @@ TEST_F(Qvcard, ClaimsTheDriveWhenThePackageIsInstalledAndOffersItsDisk) {
     EXPECT_EQ(result.steps.front().subkey, u"59");
     EXPECT_TRUE(result.attached) << result.Describe();
     EXPECT_EQ(Folder(), "Storage");
+    CommandRecord record{};
+    EXPECT_EQ(CardControl(250, &record, sizeof record - 1), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(CardControl(250, nullptr, sizeof record), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(CardControl(249, &record, sizeof record), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_FALSE(Mounted());  // a blank medium holds no volume yet
     char16_t label[] = u"TEST";
     ASSERT_EQ(CardControl(qvcard::kCardFormatCode, label, sizeof label), 0u);
