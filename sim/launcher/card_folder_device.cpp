@@ -57,6 +57,11 @@ std::string CardFolder::Insert() {
     return "";
 }
 
+std::string CardFolder::Insert(std::string& note) {
+    note = "host folder card at CRD" + std::to_string(index_) + ":";
+    return Insert();
+}
+
 void CardFolder::Remove() {
     if (!device_) return;
     DeregisterDevice(device_);

@@ -34,7 +34,8 @@ std::string Word(const std::string& line, size_t index) {
 
 bool IsLauncherLine(const std::string& line) {
     const std::string first = Word(line, 0);
-    return first == "insert-card" || first == "remove-card" || first == "run";
+    return first == "insert-card" || first == "remove-card" || first == "pull-card" ||
+           first == "pull-card-after" || first == "run";
 }
 
 // Blank lines keep their place, so a failure's line number is the script file's.
@@ -55,7 +56,7 @@ std::vector<Part> SplitParts(std::istream& in) {
 
 class Runner {
 public:
-    Runner(const std::string& name, CardFolder& card, std::ostream& log) : name_(name), card_(card), log_(log) {
+    Runner(const std::string& name, Card& card, std::ostream& log) : name_(name), card_(card), log_(log) {
         automation::SetWindowShownObserver(
             [this](const automation::WindowInfo& window) { log_.Write(automation::DescribeWindow(window)); });
     }
@@ -63,17 +64,87 @@ public:
 
     bool Do(const Part& part) {
         Say("> " + part.launcherLine + "\n");
-        const std::string action = Word(part.launcherLine, 0);
-        if (action == "insert-card") return Check(part, card_.Insert());
-        if (action == "remove-card") {
-            card_.Remove();
-            return true;
-        }
-        if (action == "run") return Run(part);
-        return Check(part, "the script's actions need a program: start it with run");
+        if (Word(part.launcherLine, 0) == "run") return Run(part);
+        if (part.launcherLine.empty()) return Check(part, "the script's actions need a program: start it with run");
+        return Check(part, CardAction(part.launcherLine));
     }
 
 private:
+    // "" or why the card action failed.
+    std::string CardAction(const std::string& line) {
+        const std::string action = Word(line, 0);
+        if (action == "insert-card") {
+            std::string note;
+            std::string error = card_.Insert(note);
+            if (!note.empty()) Say("  " + note + "\n");
+            return error;
+        }
+        if (action == "remove-card") {
+            card_.Remove();
+            return "";
+        }
+        if (action == "pull-card") {
+            card_.Pull();
+            return "";
+        }
+        if (action == "pull-card-after") {
+            const std::string count = Word(line, 1);
+            if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos) {
+                return "pull-card-after needs a number of register accesses";
+            }
+            return card_.PullAfterAccesses(static_cast<unsigned>(std::stoul(count)));
+        }
+        if (action == "tap-window") return TapWindow(Word(line, 1));
+        return "unknown action: " + action;
+    }
+
+    // A window that came up behind another (the restore's question behind the progress dialog
+    // that its user-interface thread showed a moment later) is brought forward as a user does:
+    // a tap on its edge.
+    std::string TapWindow(const std::string& templateId) {
+        if (templateId.empty() || templateId.find_first_not_of("0123456789") != std::string::npos) {
+            return "tap-window needs a template id";
+        }
+        const int id = std::stoi(templateId);
+        automation::Settle();
+        for (const auto& window : automation::Windows()) {
+            if (window.templateId != id) continue;
+            if (!window.active) automation::ClickPoint(POINT{window.rect.left + 3, window.rect.top + 3});
+            const HWND target = window.window;
+            if (automation::WaitUntil([target] {
+                    auto now = automation::Window(target);
+                    return now && now->active;
+                })) {
+                return "";
+            }
+            return "the window of template " + templateId + " did not come forward";
+        }
+        return "no window of template " + templateId + " is shown";
+    }
+
+    // The automation script of a run, cut at its `! ACTION` lines; line numbers stay the file's.
+    struct Segment {
+        std::string script;
+        std::string action;  // run after the segment, "" for the last
+        int actionLine = 0;
+    };
+    static std::vector<Segment> Segments(const std::string& script) {
+        std::vector<Segment> segments(1);
+        std::istringstream lines(script);
+        std::string line;
+        for (int number = 1; std::getline(lines, line); ++number) {
+            const size_t start = line.find_first_not_of(" \t");
+            if (start != std::string::npos && line[start] == '!') {
+                segments.back().action = line.substr(start + 1);
+                segments.back().actionLine = number;
+                segments.push_back(Segment{std::string(static_cast<size_t>(number), '\n'), "", 0});
+            } else {
+                segments.back().script += line + "\n";
+            }
+        }
+        return segments;
+    }
+
     bool Run(const Part& part) {
         const std::string program = Word(part.launcherLine, 1);
         const size_t start = part.launcherLine.find(program) + program.size();
@@ -85,8 +156,17 @@ private:
         }
         CloseHandle(started.hThread);
         auto ended = [&] { return WaitForSingleObject(started.hProcess, 0) == WAIT_OBJECT_0; };
-        std::istringstream script(part.script);
-        auto outcome = automation::RunScript(script, name_, log_, ended);
+        automation::ScriptOutcome outcome;
+        for (const Segment& segment : Segments(part.script)) {
+            std::istringstream script(segment.script);
+            outcome = automation::RunScript(script, name_, log_, ended);
+            if (!outcome.ok || segment.action.empty()) break;
+            Say(">" + segment.action + "\n");
+            if (std::string error = CardAction(segment.action); !error.empty()) {
+                outcome = {false, name_ + ":" + std::to_string(segment.actionLine) + ": " + error};
+                break;
+            }
+        }
         if (outcome.ok && WaitForSingleObject(started.hProcess, kEndWaitMs) != WAIT_OBJECT_0) {
             outcome = {false, name_ + ":" + std::to_string(part.firstLine) + ": " + program + " did not end"};
         }
@@ -113,13 +193,13 @@ private:
     void Say(const std::string& text) { log_.Write(text); }
 
     std::string name_;
-    CardFolder& card_;
+    Card& card_;
     automation::ScriptLog log_;
 };
 
 }  // namespace
 
-int RunLauncherScript(const std::string& scriptPath, CardFolder& card, std::ostream& log) {
+int RunLauncherScript(const std::string& scriptPath, Card& card, std::ostream& log) {
     std::ifstream in(scriptPath);
     if (!in) {
         log << scriptPath << ": cannot be read\n";

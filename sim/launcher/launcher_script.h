@@ -1,11 +1,13 @@
 // The launcher's scripts: the handheld's own actions, each on a line of its own,
-//   insert-card    remove-card    run PROGRAM [command line]
+//   insert-card   remove-card   pull-card   pull-card-after ACCESSES   run PROGRAM [command line]
 // and after each `run` line the automation script (see platform/ui/script.h) that drives that
-// program, up to the next line of the launcher's own. Every program must have ended when its
-// part of the script is over. Every window shown is printed with its texts.
+// program, up to the next line of the launcher's own. Inside it, a line `! ACTION` runs one of
+// the handheld's card actions while the program goes on (`! pull-card` while a question is
+// up), or `! tap-window TEMPLATE`, a tap on the edge of a window that lies behind another. Every program must have ended when its part of the script is over. Every window shown
+// is printed with its texts.
 #pragma once
 
-#include "card_folder_device.h"
+#include "card.h"
 
 #include <iosfwd>
 #include <string>
@@ -13,6 +15,6 @@
 namespace sim {
 
 // 0 when every part passed, 1 when one failed, 2 when the script cannot be read.
-int RunLauncherScript(const std::string& scriptPath, CardFolder& card, std::ostream& log);
+int RunLauncherScript(const std::string& scriptPath, Card& card, std::ostream& log);
 
 }  // namespace sim

@@ -3,6 +3,7 @@
 // of user actions (by default the demo), printing every window the programs show; or, with
 // --window or --terminal, for a person to use.
 #include "card_folder_device.h"
+#include "drive_card.h"
 #include "handheld_state.h"
 #include "launcher_script.h"
 #include "program_launcher.h"
@@ -18,7 +19,10 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
+
+#include "sim/drive/medium_image.h"
 
 namespace {
 
@@ -65,13 +69,36 @@ bool InstallPackage() {
     return outcome.proceeded;
 }
 
+// The card's disk as a PC sees it, through mtools, when they are installed.
+void ListMediumOnPc(const std::filesystem::path& image) {
+    if (std::system("command -v mdir >/dev/null 2>&1") != 0) {
+        std::printf("(mtools not installed: no PC listing of %s)\n", image.string().c_str());
+        return;
+    }
+    std::printf("The card's disk as a PC sees it (mdir -/ -i %s ::/):\n", image.string().c_str());
+    std::fflush(stdout);
+    const std::string command = "MTOOLS_SKIP_CHECK=1 mdir -/ -i '" + image.string() + "' ::/";
+    if (std::system(command.c_str()) != 0) std::printf("(mdir could not read the medium)\n");
+    std::fflush(stdout);
+}
+
+// The handheld's card: the emulated drive with the medium image in the state folder (a blank
+// one is made on first run, and formatted when the card first goes in), or a host folder.
+std::unique_ptr<sim::Card> MakeCard(const std::filesystem::path& state, bool folderCard) {
+    if (folderCard) return std::make_unique<sim::CardFolder>(0, u"Storage", state / "card");
+    const auto image = state / "card.img";
+    if (!std::filesystem::exists(image) && !sim::CreateBlankImage(image)) return nullptr;
+    return std::make_unique<sim::DriveCard>(image);
+}
+
 int Usage() {
     std::fprintf(stderr,
-                 "usage: handheld [--state FOLDER] [--script FILE] [--window | --terminal]\n"
+                 "usage: handheld [--state FOLDER] [--script FILE] [--window | --terminal] [--folder-card]\n"
                  "  --script FILE  the launcher script to run (default: the demo); with --window,\n"
                  "                 an automation script that runs alongside the person\n"
                  "  --window       Tandel with the card in, in a window, until it ends\n"
-                 "  --terminal     Tandel with the card in, in this terminal ('help' lists the actions)\n");
+                 "  --terminal     Tandel with the card in, in this terminal ('help' lists the actions)\n"
+                 "  --folder-card  the card is a host folder (state/card) instead of the emulated drive\n");
     return 2;
 }
 
@@ -81,6 +108,7 @@ int main(int argc, char** argv) {
     std::string state = "handheld-state";
     std::string script;
     bool window = false, terminal = false;
+    bool folderCard = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--state") == 0 && i + 1 < argc) {
             state = argv[++i];
@@ -90,6 +118,8 @@ int main(int argc, char** argv) {
             window = true;
         } else if (std::strcmp(argv[i], "--terminal") == 0) {
             terminal = true;
+        } else if (std::strcmp(argv[i], "--folder-card") == 0) {
+            folderCard = true;
         } else {
             return Usage();
         }
@@ -121,17 +151,29 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "handheld: cannot enter %s: %s\n", state.c_str(), error.message().c_str());
         return 1;
     }
-    sim::CardFolder card(0, u"Storage", std::filesystem::path(state) / "card");
+    auto card = MakeCard(state, folderCard);
+    if (!card) {
+        std::fprintf(stderr, "handheld: cannot make the card's medium in %s\n", state.c_str());
+        return 1;
+    }
     sim::UseHandheldProgramLauncher();
     if (window || terminal) {
-        if (auto inserted = card.Insert(); !inserted.empty()) {
+        std::string note;
+        if (auto inserted = card->Insert(note); !inserted.empty()) {
             std::fprintf(stderr, "handheld: %s\n", inserted.c_str());
             return 1;
         }
         std::fflush(stdout);
-        return window ? sim::RunWindowSession(script, std::cout) : sim::RunTerminalSession(std::cin, std::cout);
+        const int result = window ? sim::RunWindowSession(script, std::cout)
+                                  : sim::RunTerminalSession(std::cin, std::cout);
+        card->Remove();
+        return result;
     }
     std::printf("Running the script %s\n", script.c_str());
     std::fflush(stdout);
-    return sim::RunLauncherScript(script, card, std::cout);
+    const int result = sim::RunLauncherScript(script, *card, std::cout);
+    // Taken out in order, so that everything written has reached the medium.
+    card->Remove();
+    if (!folderCard) ListMediumOnPc(std::filesystem::path(state) / "card.img");
+    return result;
 }

@@ -2,6 +2,8 @@
 
 #include <platform/io_window.h>
 
+#include <cstring>
+
 namespace sim {
 
 PcCardSocket::PcCardSocket(bool wideBus) {
@@ -47,6 +49,24 @@ void PcCardSocket::PullCard() {
     EmulatedDrive* drive = drive_.exchange(nullptr);
     drive->SetCardPullHandler(nullptr);
     drive->PowerOff();
+}
+
+bool PcCardSocket::ReadIdentity(CARD_IDENTITY& identity) {
+    if (!HasCard()) return false;
+    identity = {};
+    std::memcpy(identity.maker, kCardMaker, sizeof kCardMaker);
+    std::memcpy(identity.product, kCardProduct, sizeof kCardProduct);
+    identity.functionId = CARD_FUNCTION_FIXED_DISK;
+    return true;
+}
+
+bool PcCardSocket::IoWindow(PUCHAR& registers, PUCHAR& control, bool& wideBus) {
+    PUCHAR window = window_.load();
+    if (window == nullptr) return false;
+    registers = window;
+    control = window + ata::kControl;
+    wideBus = std::atomic_ref<DWORD>(record_.socketWideBus).load() != 0;
+    return true;
 }
 
 void PcCardSocket::SetState(DWORD state) { SetSocketState(record_, state); }

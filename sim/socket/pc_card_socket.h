@@ -4,6 +4,7 @@
 #pragma once
 
 #include <drive/drive_context.h>
+#include <platform/pc_card.h>
 
 #include <atomic>
 
@@ -11,12 +12,16 @@
 
 namespace sim {
 
-class PcCardSocket {
+// The drive's card information structure: its product-information strings and function.
+inline constexpr char kCardMaker[] = "QUORVA";
+inline constexpr char kCardProduct[] = "ZAPT! 40";
+
+class PcCardSocket final : public platform::CardSlot {
 public:
     static constexpr DWORD kStateEmpty = 0;
 
     explicit PcCardSocket(bool wideBus = true);
-    ~PcCardSocket();
+    ~PcCardSocket() override;
     PcCardSocket(const PcCardSocket&) = delete;
     PcCardSocket& operator=(const PcCardSocket&) = delete;
 
@@ -38,6 +43,10 @@ public:
     SocketRecord& record() { return record_; }
     PUCHAR registerWindow() const { return window_.load(); }
     PUCHAR controlRegister() const;
+
+    // Card services: the card's identity and its window, while a card is in.
+    bool ReadIdentity(CARD_IDENTITY& identity) override;
+    bool IoWindow(PUCHAR& registers, PUCHAR& control, bool& wideBus) override;
 
     // Fills what the card driver owns in a drive context for the card in this socket: the two
     // register addresses, the socket record and the device kind.

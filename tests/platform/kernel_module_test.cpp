@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 namespace {
 
 constexpr DWORD kSentinel = 0xDEADBEEF;
@@ -31,6 +34,19 @@ TEST(Modules, MissingModuleAndMissingExportAreReported) {
     // Only marked entry points leave a module.
     EXPECT_EQ(GetProcAddress(module, u"DllMain"), nullptr);
     FreeLibrary(module);
+}
+
+TEST(Modules, TheEntrySeesProcessAttachAtLoadAndDetachAtTheLastFree) {
+    unsetenv("TESTMOD_EVENTS");
+    auto events = [] { return std::string(getenv("TESTMOD_EVENTS") ? getenv("TESTMOD_EVENTS") : ""); };
+    HMODULE first = LoadLibrary(u"TestMod.dll");
+    HMODULE second = LoadLibrary(u"TESTMOD.DLL");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(events(), "1");  // once per process, however often it is loaded
+    FreeLibrary(second);
+    EXPECT_EQ(events(), "1");
+    FreeLibrary(first);
+    EXPECT_EQ(events(), "10");
 }
 
 TEST(Modules, EntryAnsweringFalseFailsTheLoad) {
