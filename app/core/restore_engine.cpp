@@ -17,7 +17,11 @@ ResultCode BackupApplication::RunRestore() {
     replaceAll.store(0, std::memory_order_relaxed);
     bool started = false;
     // Files already restored stay, whatever the ending.
-    return RunWorkerUnderProgress(RestoreWorker, job, quitLoop, started);
+    const ResultCode result = RunWorkerUnderProgress(RestoreWorker, job, quitLoop, started);
+    // A restore the user stopped at a replace question is not complete: it ends as one stopped
+    // from the progress dialog, back at the main dialog without a message.
+    if (started && cancelRequested.load(std::memory_order_relaxed) == 1) quitLoop = 0;
+    return result;
 }
 
 DWORD RestoreWorker(LPVOID parameter) {

@@ -34,6 +34,14 @@ ShownTime ToShownTime(const FILETIME& utc) {
 
 ConfirmReplaceDialog::ConfirmReplaceDialog() : ui::Dialog(IDD_CONFIRM_REPLACE) {}
 
+BOOL ConfirmReplaceDialog::OnInitDialog() {
+    const BOOL result = ui::Dialog::OnInitDialog();
+    // The worker asks while the progress dialog comes up on the other thread, in either order;
+    // a question behind the progress dialog would leave the restore looking hung.
+    SetWindowPos(GetSafeHwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return result;
+}
+
 // Each answer ends the dialog with its own id.
 BOOL ConfirmReplaceDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
     const int id = LOWORD(wParam);

@@ -13,6 +13,7 @@ public:
     ui::TextString messageText;
 
 protected:
+    BOOL OnInitDialog() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void DoDataExchange(ui::DataExchange& exchange) override;
 };

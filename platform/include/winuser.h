@@ -298,6 +298,15 @@ typedef BOOL (*WNDENUMPROC)(HWND, LPARAM);
 #define GW_OWNER 4
 #define GW_CHILD 5
 
+#define HWND_TOP ((HWND)0)
+#define HWND_BOTTOM ((HWND)1)
+#define HWND_TOPMOST ((HWND)-1)
+#define HWND_NOTOPMOST ((HWND)-2)
+#define SWP_NOSIZE 0x0001
+#define SWP_NOMOVE 0x0002
+#define SWP_NOZORDER 0x0004
+#define SWP_NOACTIVATE 0x0010
+
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 
@@ -363,6 +372,8 @@ BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM parameter);
 BOOL GetWindowRect(HWND window, LPRECT rect);
 BOOL GetClientRect(HWND window, LPRECT rect);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+// Topmost windows (HWND_TOPMOST) stay in front of all others, whatever comes up later.
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags);
 BOOL ScreenToClient(HWND window, LPPOINT point);
 BOOL ClientToScreen(HWND window, LPPOINT point);
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);

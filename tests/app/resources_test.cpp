@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "app_test_support.h"
 
@@ -88,6 +89,55 @@ TEST_F(ResourcesTest, TheMessageAndProgressTemplates) {
               (std::array<int, 4>{21, 38, 142, 10}));
 }
 
+// The backup selection (106) and the replace question (139), control by control.
+TEST_F(ResourcesTest, TheSelectionAndQuestionTemplates) {
+    struct Item {
+        DWORD id;
+        const char16_t* className;
+        const char16_t* text;
+        DWORD style;
+        std::array<int, 4> place;
+    };
+    struct Case {
+        uint16_t id;
+        DWORD style;
+        const char16_t* title;
+        int cx;
+        std::vector<Item> items;
+    } cases[] = {
+        {106, 0x10C00AC5, u"Quorva CE Tandel", 186,
+         {{1, u"Button", u"&OK", 0x50010001, {22, 74, 50, 14}},
+          {2, u"Button", u"&Cancel", 0x50010000, {114, 74, 50, 14}},
+          {1009, u"ComboBox", u"", 0x50210003, {23, 30, 140, 58}},
+          {0xFFFF, u"Static", u"Backup to Restore", 0x50020000, {23, 13, 138, 12}}}},
+        {139, 0x10C80AC5, u"Confirm Replace", 260,
+         {{6, u"Button", u"&Yes", 0x50010001, {7, 74, 50, 14}},
+          {1021, u"Button", u"Yes to &All", 0x50010000, {103, 74, 50, 14}},
+          {7, u"Button", u"&No", 0x50010000, {203, 74, 50, 14}},
+          {1006, u"Static", u"", 0x50020000, {7, 7, 246, 57}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        const DialogTemplate dialog = Template(c.id);
+        EXPECT_EQ(dialog.style, c.style);
+        EXPECT_EQ(dialog.exStyle, 0u);
+        EXPECT_EQ(dialog.title, c.title);
+        EXPECT_EQ(dialog.faceName, u"MS Sans Serif");
+        EXPECT_EQ(dialog.pointSize, 8);
+        EXPECT_EQ((std::array<int, 4>{dialog.x, dialog.y, dialog.cx, dialog.cy}), (std::array<int, 4>{0, 0, c.cx, 95}));
+        ASSERT_EQ(dialog.items.size(), c.items.size());
+        for (size_t i = 0; i < c.items.size(); ++i) {
+            const DialogItemTemplate& item = dialog.items[i];
+            const Item& expected = c.items[i];
+            EXPECT_EQ(item.id & 0xFFFF, expected.id) << "item " << i;
+            EXPECT_TRUE(EqualsIgnoreCaseAscii(item.className, expected.className)) << "item " << i;
+            EXPECT_EQ(item.text.name, expected.text) << "item " << i;
+            EXPECT_EQ(item.style, expected.style) << "item " << i;
+            EXPECT_EQ((std::array<int, 4>{item.x, item.y, item.cx, item.cy}), expected.place) << "item " << i;
+        }
+    }
+}
+
 TEST_F(ResourcesTest, TheStringTable) {
     EXPECT_EQ(String(1), u"Operation Complete");
     EXPECT_EQ(String(2), u"Application Error %d");
@@ -95,7 +145,14 @@ TEST_F(ResourcesTest, TheStringTable) {
     EXPECT_EQ(String(4), u"Application Error %d\nDestination disk full");
     EXPECT_EQ(String(5), u"Application Error %d\nWrite failed. Make sure disk is inserted into drive.");
     EXPECT_EQ(String(6), u"Application Error %d\nUnable to write.  Make sure the disk is not write protected.");
+    EXPECT_EQ(String(7),
+              u"%s already exist.\n\n  Would you like to replace\n    %s bytes modified on %d/%d/%2d %d:%02d %s\n"
+              u"With this one?\n    %s bytes modified on %d/%d/%2d %d:%02d %s");
+    EXPECT_EQ(String(7).size(), 153u);
+    EXPECT_EQ(String(8), u"AM");
+    EXPECT_EQ(String(9), u"PM");
     EXPECT_EQ(String(10), u"\\");
+    EXPECT_EQ(String(11), u",");
     EXPECT_EQ(String(61703), u"Failed to launch help.");
     EXPECT_EQ(String(61716), u"Please enter no more than %1 characters.");
 }

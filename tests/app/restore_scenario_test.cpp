@@ -2,6 +2,7 @@
 // replaced, the progress dialog and the closing message; and what the device holds afterwards.
 #include <core/restore_engine.h>
 #include <dialogs/confirm_replace_dialog.h>
+#include <dialogs/progress_dialog.h>
 
 #include "engine_test_support.h"
 
@@ -24,17 +25,10 @@ protected:
             return w.templateId == IDD_CONFIRM_REPLACE && w.window != lastQuestion;
         }), "the question");
         lastQuestion = shownNow.window;
-        // Keys go to the front window. The worker may ask before the progress dialog has come
-        // up, which then lies over the question; the question is wider, so a user taps its
-        // edge to bring it forward.
+        // Keys go to the front window, which the question stays, even when the progress
+        // dialog comes up after it.
         automation::Settle();
-        if (auto now = automation::Window(shownNow.window); now && !now->active) {
-            automation::ClickPoint(POINT{now->rect.left + 3, now->rect.top + 3});
-        }
-        EXPECT_TRUE(automation::WaitUntil([&] {
-            auto now = automation::Window(shownNow.window);
-            return now && now->active;
-        }));
+        EXPECT_TRUE(automation::Window(shownNow.window)->active);
         return shownNow;
     }
     HWND lastQuestion = nullptr;
@@ -127,13 +121,14 @@ TEST_F(RestoreScenarioTest, YesToAllHoldsForTheRestOfThisRestoreOnly) {
     EXPECT_EQ(TimesShown(IDD_CONFIRM_REPLACE), 5);
 }
 
-TEST_F(RestoreScenarioTest, EscapeOrTheCloseBoxKeepsTheFileStopsTheRestoreAndReportsTheWorkersResult) {
+TEST_F(RestoreScenarioTest, EscapeOrTheCloseBoxKeepsTheFileStopsTheRestoreAndReturnsToTheMainDialog) {
     for (bool closeBox : {false, true}) {
         PutFile(u"\\a.txt", "device");
         PutFile(kChosen + u"\\a.txt", "backup");
         PutFile(kChosen + u"\\b.txt", "backup");
         DeleteFile(u"\\b.txt");
-        StartRestore();
+        const HWND main = StartAction(IDC_RESTORE);
+        ChooseFirstBackup();
         auto question = Question();
         EXPECT_TRUE(question.closeBox);
         if (closeBox) {
@@ -141,7 +136,7 @@ TEST_F(RestoreScenarioTest, EscapeOrTheCloseBoxKeepsTheFileStopsTheRestoreAndRep
         } else {
             automation::PressKey(VK_ESCAPE);
         }
-        EXPECT_EQ(ClosingMessage(), u"Operation Complete") << "the progress dialog ends at its tick, not by Cancel";
+        BackAtMainDialogThenQuit(main);
         EXPECT_EQ(ReadWhole(u"\\a.txt"), "device");
         EXPECT_FALSE(Exists(u"\\b.txt")) << "the restore stopped after the question";
     }
@@ -195,6 +190,45 @@ TEST_F(RestoreScenarioTest, CancelDuringAQuestionStopsAfterItAndKeepsWhatWasRest
     EXPECT_EQ(ReadWhole(u"\\first.txt"), std::string(30, 'f'));
     EXPECT_EQ(ReadWhole(u"\\q.txt"), std::string(30, 'q'));
     EXPECT_FALSE(Exists(u"\\z.txt"));
+}
+
+// The question comes from the worker and the progress dialog from the user-interface thread,
+// in any order; the question is in front with the keyboard until it is answered.
+TEST_F(RestoreScenarioTest, TheQuestionStaysInFrontOfTheProgressDialogWhicheverComesUpFirst) {
+    enum class Order { QuestionFirst, Together, ProgressFirst };
+    for (Order order : {Order::QuestionFirst, Order::Together, Order::ProgressFirst}) {
+        SCOPED_TRACE(static_cast<int>(order));
+        replaceAll.store(0);
+        cancelRequested.store(0);
+        const WIN32_FIND_DATA entry{};
+        TransferContext context;
+        std::unique_ptr<UiThread<int>> question;
+        std::unique_ptr<UiThread<INT_PTR>> progress;
+        const auto ask = [&] {
+            question = std::make_unique<UiThread<int>>([&] { return ConfirmReplace(context, u"\\a.txt", entry, entry); });
+        };
+        const auto showProgress = [&] {
+            progress = std::make_unique<UiThread<INT_PTR>>([] { return ProgressDialog().DoModal(); });
+        };
+        if (order == Order::ProgressFirst) {
+            showProgress();
+            Expect(automation::WaitForTemplate(IDD_PROGRESS), "the progress dialog");
+        }
+        ask();
+        if (order == Order::QuestionFirst) Expect(automation::WaitForTemplate(IDD_CONFIRM_REPLACE), "the question");
+        if (order != Order::ProgressFirst) showProgress();
+        const auto progressWindow = Expect(automation::WaitForTemplate(IDD_PROGRESS), "the progress dialog");
+        const auto questionWindow = Expect(automation::WaitForTemplate(IDD_CONFIRM_REPLACE), "the question");
+        automation::Settle();
+        EXPECT_EQ(automation::Windows().front().window, questionWindow.window);
+        EXPECT_TRUE(automation::Window(questionWindow.window)->active);
+
+        automation::PressKey(VK_RETURN);  // Yes, the question's default button
+        EXPECT_EQ(question->Result(), 1);
+        EXPECT_EQ(cancelRequested.load(), 0) << "the progress dialog did not take the key";
+        Press(progressWindow.window, IDCANCEL);
+        EXPECT_EQ(progress->Result(), IDCANCEL);
+    }
 }
 
 TEST(FormatByteCountTest, GroupsTheWholeNumberByThrees) {

@@ -39,11 +39,7 @@ WindowRecord* ChildAtLocked(WindowRecord* dialog, POINT p) {
 }
 
 void ActivateLocked(WindowRecord* top) {
-    auto& system = WindowSystem::Get();
-    std::erase(system.zOrder, top->handle);
-    system.zOrder.insert(system.zOrder.begin(), top->handle);
-    system.foreground = top->handle;
-    system.Queue(top->thread).active = top->handle;
+    detail::BringForwardLocked(top);
     detail::MarkForPaintLocked(top);
     detail::NotifyLocked();
 }

@@ -17,12 +17,6 @@ Window* FindOrFail(HWND handle) {
     return window;
 }
 
-void RaiseLocked(HWND top) {
-    auto& z = WindowSystem::Get().zOrder;
-    std::erase(z, top);
-    z.insert(z.begin(), top);
-}
-
 void CollectLocked(HWND handle, std::vector<HWND>& out) {
     Window* window = WindowSystem::Get().Find(handle);
     if (!window) return;
@@ -118,6 +112,7 @@ HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style
             parentWindow->children.push_back(handle);
         } else {
             system.zOrder.push_back(handle);
+            KeepTopmostInFrontLocked();
         }
         system.Queue(GetCurrentThreadId());
         NotifyLocked();
@@ -211,9 +206,7 @@ BOOL ShowWindow(HWND handle, int command) {
             window->style |= WS_VISIBLE;
             MarkForPaintLocked(window);
             if (!window->parent) {
-                RaiseLocked(handle);
-                system.foreground = handle;
-                system.Queue(window->thread).active = handle;
+                BringForwardLocked(window);
                 shownTopLevel = !wasVisible;
             }
         }
@@ -401,9 +394,7 @@ HWND SetActiveWindow(HWND handle) {
     ThreadQueue& queue = system.Queue(GetCurrentThreadId());
     HWND old = queue.active;
     if (Window* window = FindOrFail(handle); window && !window->parent) {
-        queue.active = handle;
-        RaiseLocked(handle);
-        system.foreground = handle;
+        BringForwardLocked(window);
         NotifyLocked();
     }
     return old;
@@ -419,10 +410,7 @@ BOOL SetForegroundWindow(HWND handle) {
     auto& system = WindowSystem::Get();
     Window* window = FindOrFail(handle);
     if (!window) return FALSE;
-    HWND top = TopLevelOfLocked(handle);
-    RaiseLocked(top);
-    system.foreground = top;
-    system.Queue(window->thread).active = top;
+    if (Window* top = system.Find(TopLevelOfLocked(handle))) BringForwardLocked(top);
     NotifyLocked();
     return TRUE;
 }

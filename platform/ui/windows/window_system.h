@@ -159,6 +159,14 @@ void NotifyLocked();  // wake automation waiters
 // The window's look changed: its thread gets a paint request when next idle.
 void MarkForPaintLocked(Window* window);
 bool HasWorkLocked(ThreadQueue& queue);
+// Puts a top-level window in front of the others of its band: topmost windows stay in front
+// of all that are not.
+void RaiseLocked(HWND top);
+// Keeps the topmost windows in front, after a window joined or left their band.
+void KeepTopmostInFrontLocked();
+// Raises a shown top-level window and makes it its thread's active window. The keyboard
+// follows the frontmost visible window, so a topmost window in front keeps it.
+void BringForwardLocked(Window* top);
 DWORD NextTimerDueLocked(bool& any);
 
 // Lock not held:

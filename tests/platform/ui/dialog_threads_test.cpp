@@ -58,6 +58,36 @@ TEST_F(DialogThreads, TwoModalDialogsOnTwoThreadsAreBothResponsive) {
     EXPECT_EQ(confirmThread->Result(), 1021);
 }
 
+// A topmost dialog keeps the front and the keys against a dialog of another thread that comes
+// up or is brought forward after it, until it stops being topmost.
+TEST_F(DialogThreads, ATopmostDialogStaysInFrontWithTheKeysWhateverComesUpAfterIt) {
+    RecordingDialog question(139);
+    question.onInit = [](RecordingDialog& d) {
+        EXPECT_TRUE(SetWindowPos(d.GetSafeHwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE));
+    };
+    HWND questionWindow;
+    auto questionThread = Show(question, &questionWindow);
+    RecordingDialog later(105);
+    HWND laterWindow;
+    auto laterThread = Show(later, &laterWindow);
+    EXPECT_EQ(automation::Windows().front().window, questionWindow);
+    EXPECT_TRUE(automation::Window(questionWindow)->active);
+    SetForegroundWindow(laterWindow);
+    EXPECT_EQ(automation::Windows().front().window, questionWindow);
+    EXPECT_TRUE(automation::Window(questionWindow)->active);
+
+    // No longer topmost: the other can come forward, and the keys go with it.
+    ASSERT_TRUE(SetWindowPos(questionWindow, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE));
+    SetForegroundWindow(laterWindow);
+    EXPECT_EQ(automation::Windows().front().window, laterWindow);
+    Press(VK_ESCAPE);
+    EXPECT_EQ(laterThread->Result(), IDCANCEL);
+    EXPECT_TRUE(automation::Window(questionWindow)->active);
+    Press(VK_RETURN);
+    EXPECT_EQ(questionThread->Result(), IDYES);
+    EXPECT_EQ(SetWindowPos(nullptr, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE), FALSE);
+}
+
 TEST_F(DialogThreads, TimerTicksWhileAnotherThreadsDialogIsModal) {
     // The confirm dialog first: waiting for a window moves virtual time on to the next timer
     // once everything is idle, and the progress dialog's timer should start at a known time.
