@@ -4,6 +4,8 @@
 #include "program_objects.h"
 #include "shared_flags.h"
 
+#include <string_view>
+
 namespace {
 
 constexpr DWORD NO_ATTRIBUTES = 0xFFFFFFFF;
@@ -11,6 +13,10 @@ constexpr DWORD NO_ATTRIBUTES = 0xFFFFFFFF;
 constexpr DWORD PROGRESS_CAP = 95;
 
 bool IsDriveFolder(const ui::TextString& folder) { return folder == driveFolder; }
+
+// The drive's folder is where the card driver mounts the disk, never a folder of ours: with the
+// card gone, making it would put the backup into the handheld's own memory and call it done.
+bool IsDriveFolder(const WCHAR* path) { return std::u16string_view(path) == std::u16string_view(driveFolder); }
 
 bool Cancelled() { return cancelRequested.load(std::memory_order_relaxed) != 0; }
 
@@ -69,7 +75,7 @@ ResultCode CreateFolderChain(TransferContext&, const ui::TextString& path) {
         while (k < length && partial.GetAt(k) != separator) ++k;
         cut = k;
         if (k < length) partial.SetAt(k, 0);
-        if (!CreateDirectory(partial.c_str(), nullptr)) {
+        if (!IsDriveFolder(partial.c_str()) && !CreateDirectory(partial.c_str(), nullptr)) {
             const DWORD error = GetLastError();
             result = (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) ? RESULT_SUCCESS : error;
         }

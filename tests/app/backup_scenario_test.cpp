@@ -238,6 +238,11 @@ TEST_F(BackupScenarioTest, FolderChainsCreateEachFolderShortestFirstAndTakeExist
     EXPECT_EQ(CreateFolderChain(context, u"\\Storage\\Three\\Four"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND))
         << "the last failure's code";
     EXPECT_EQ(CreateFolderChain(context, u"\\Storage\\Three"), static_cast<DWORD>(ERROR_WRITE_PROTECT));
+    std::char_traits<char16_t>::copy(driveFolder, u"\\Storage", 9);
+    ASSERT_EQ(platform::Unmount(u"Storage"), 0u);
+    EXPECT_EQ(CreateFolderChain(context, u"\\Storage\\Five"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND))
+        << "the drive's folder is the card's, never made when the card is gone";
+    EXPECT_FALSE(Exists(u"\\Storage"));
 }
 
 TEST_F(BackupScenarioTest, DeleteTreeRemovesReadOnlyAndSystemEntries) {
