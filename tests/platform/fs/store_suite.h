@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <functional>
 
+#include <platform/devices.h>
+
 namespace file_tests {
 
 // A store mounted for one test.
@@ -18,7 +20,9 @@ struct MountedStore {
     std::shared_ptr<void> medium;           // whatever must live while it is mounted
 };
 
-enum class ListingOrder { Creation, Name };
+// Slot: a FAT folder lists in the order of its directory slots, which is creation order until a
+// deletion frees slots that a later name takes.
+enum class ListingOrder { Creation, Name, Slot };
 
 struct StoreFactory {
     std::string name;
@@ -27,6 +31,7 @@ struct StoreFactory {
     std::function<MountedStore(const std::filesystem::path& where)> mount;
     ListingOrder order;
     bool outlivesItsMount;  // whether a second mount finds what the first one left
+    DWORD topAttributes;    // of the folder it is mounted at: a card's volume adds temporary
 };
 
 const std::vector<StoreFactory>& StoreFactories();
@@ -55,6 +60,8 @@ protected:
     }
     void TearDown() override {
         platform::ResetFileSystem();
+        store_ = {};
+        platform::ResetDevices();
         platform::UseRealClock();
         StoreFolder().clear();
     }
