@@ -63,6 +63,8 @@ DWORD MoveContents(FileData& from, FileData& to) {
         if (got == 0) return 0;
         if (DWORD error = to.Write(offset, chunk.data(), got); error != 0) return error;
         offset += got;
+        // A short chunk is the end of the file; asking again would cost a read for nothing.
+        if (got < kChunkBytes) return 0;
     }
 }
 
