@@ -140,6 +140,13 @@ public:
     // walk then looks part by part.
     std::optional<HostEntry> ExactPath(const stdfs::path& base, const PathParts& path,
                                        bool inStore) {
+        auto host = ExactHostPath(base, path, inStore);
+        return host ? StatEntry(std::move(*host)) : std::nullopt;
+    }
+
+    // The host path under which each part would be stored with the spelling asked for.
+    std::optional<std::string> ExactHostPath(const stdfs::path& base, const PathParts& path,
+                                             bool inStore) {
         std::string host = base.native();
         for (const auto& part : path) {
             const auto hostName = fs::HostNameOf(part);
@@ -149,7 +156,7 @@ public:
             host += '/';
             host += hostName;
         }
-        return StatEntry(std::move(host));
+        return host;
     }
 
     // 2 for a missing last part, 3 for a missing or non-folder part before it. The store and
@@ -386,6 +393,14 @@ DWORD HostFolderBackend::CreateFile(const PathParts& path, DWORD attributes, Fil
 }
 
 DWORD HostFolderBackend::OpenFile(const PathParts& path, std::unique_ptr<FileData>& file) {
+    // A store file under its own spelling opens without a look-up: the store wins over the ROM,
+    // and a folder or a file the host keeps read-only fails here and takes the long way.
+    if (auto exact = impl_->ExactHostPath(impl_->root_, path, true); exact && !path.empty()) {
+        if (const int fd = ::open(exact->c_str(), O_RDWR | O_CLOEXEC); fd >= 0) {
+            file = std::make_unique<fs::HostFile>(fd, impl_->journal_, KeyOf(path));
+            return 0;
+        }
+    }
     HostPlace place;
     if (DWORD error = impl_->Locate(path, place); error != 0) return error;
     const auto& host = place.store ? *place.store : *place.rom;

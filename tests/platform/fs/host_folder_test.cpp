@@ -46,6 +46,9 @@ TEST_F(HostFolder, FilesArePlainHostFilesAPersonCanRead) {
     std::ofstream(Store() / "My Documents" / "dropped.txt") << "from the host";
     EXPECT_EQ(ReadText(u"\\my documents\\DROPPED.TXT"), "from the host");
     EXPECT_EQ(GetFileAttributes(u"\\My Documents\\dropped.txt"), FILE_ATTRIBUTE_NORMAL);
+    stdfs::permissions(Store() / "My Documents" / "dropped.txt", stdfs::perms::owner_read);
+    EXPECT_EQ(GetFileAttributes(u"\\My Documents\\dropped.txt"), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(ReadText(u"\\My Documents\\dropped.txt"), "from the host");
 }
 
 TEST_F(HostFolder, ADeletedFileLeavesNoAttributesForItsSuccessor) {
