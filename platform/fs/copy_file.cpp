@@ -5,7 +5,7 @@
 #include "layer.h"
 #include "share_table.h"
 
-#include <vector>
+#include <memory>
 
 namespace fs = platform::fs;
 
@@ -54,15 +54,18 @@ DWORD Prepare(LPCWSTR existing, LPCWSTR fresh, bool failIfExists, CopyPlan& plan
 }
 
 DWORD MoveContents(FileData& from, FileData& to) {
-    std::vector<char> chunk(kChunkBytes);
+    // Left uninitialised: every byte written out was read in first.
+    const auto chunk = std::make_unique_for_overwrite<char[]>(kChunkBytes);
     for (uint64_t offset = 0;;) {
         DWORD got = 0;
-        if (DWORD error = from.Read(offset, chunk.data(), kChunkBytes, got); error != 0) {
+        if (DWORD error = from.Read(offset, chunk.get(), kChunkBytes, got); error != 0) {
             return error;
         }
         if (got == 0) return 0;
-        if (DWORD error = to.Write(offset, chunk.data(), got); error != 0) return error;
+        if (DWORD error = to.Write(offset, chunk.get(), got); error != 0) return error;
         offset += got;
+        // A short chunk is the end of the file; asking again would cost a read for nothing.
+        if (got < kChunkBytes) return 0;
     }
 }
 

@@ -61,8 +61,9 @@ DWORD HostFile::Read(uint64_t offset, void* buffer, DWORD count, DWORD& done) {
                                     static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return HostError(errno, ERROR_READ_FAULT);
-        if (got == 0) break;
         done += static_cast<DWORD>(got);
+        // A regular file reads short only at its end: asking again would just return nothing.
+        if (got == 0 || done < count) break;
     }
     return 0;
 }

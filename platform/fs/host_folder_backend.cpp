@@ -113,26 +113,68 @@ public:
         return found;
     }
 
-    // 2 for a missing last part, 3 for a missing or non-folder part before it.
-    DWORD Locate(const PathParts& path, HostPlace& place) {
-        place.store = StatEntry(root_);
-        place.rom = rom_.empty() ? std::nullopt : StatEntry(rom_);
-        if (place.rom && !place.rom->IsFolder()) place.rom.reset();
+    // The entry at path under base, walked one part at a time. reached is how many parts were
+    // found (every one before the last a folder); the entry is there only when all were.
+    std::optional<HostEntry> WalkSide(const stdfs::path& base, const PathParts& path,
+                                      bool inStore, size_t& reached) {
+        reached = 0;
+        if (auto whole = ExactPath(base, path, inStore)) {
+            reached = path.size();
+            return whole;
+        }
+        auto place = StatEntry(base);
+        if (!place || !place->IsFolder()) return std::nullopt;
         std::string key;
         for (size_t i = 0; i < path.size(); ++i) {
-            const bool last = i + 1 == path.size();
-            HostPlace next;
-            if (place.store) next.store = FindChild(place.store->path, key, path[i], true);
-            if (place.rom) next.rom = FindChild(place.rom->path, key, path[i], false);
+            auto next = FindChild(place->path, key, path[i], inStore);
+            if (!next || (i + 1 < path.size() && !next->IsFolder())) return std::nullopt;
             key += "\\" + ToUtf8(Folded(path[i]));
-            if (!last) {
-                if (next.store && !next.store->IsFolder()) next.store.reset();
-                if (next.rom && !next.rom->IsFolder()) next.rom.reset();
-            }
-            if (!next.Exists()) return last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
             place = std::move(next);
+            reached = i + 1;
         }
-        return 0;
+        return place;
+    }
+
+    // The common case in one stat: every part stored under the host name of the spelling asked
+    // for. Nothing when any part is not (another spelling, a shortened name, missing), and the
+    // walk then looks part by part.
+    std::optional<HostEntry> ExactPath(const stdfs::path& base, const PathParts& path,
+                                       bool inStore) {
+        auto host = ExactHostPath(base, path, inStore);
+        return host ? StatEntry(std::move(*host)) : std::nullopt;
+    }
+
+    // The host path under which each part would be stored with the spelling asked for.
+    std::optional<std::string> ExactHostPath(const stdfs::path& base, const PathParts& path,
+                                             bool inStore) {
+        std::string host = base.native();
+        for (const auto& part : path) {
+            const auto hostName = fs::HostNameOf(part);
+            if (fs::IsShortenedHostName(hostName)) return std::nullopt;
+            const auto ceName = CeNameOf(std::string(), hostName, inStore);
+            if (!ceName || !EqualsIgnoreCase(*ceName, part)) return std::nullopt;
+            host += '/';
+            host += hostName;
+        }
+        return host;
+    }
+
+    // 2 for a missing last part, 3 for a missing or non-folder part before it. The store and
+    // the ROM folder are walked each on its own; a part is missing when neither has it.
+    DWORD Locate(const PathParts& path, HostPlace& place) {
+        place = HostPlace{};
+        if (path.empty()) {
+            place.store = StatEntry(root_);
+            place.rom = rom_.empty() ? std::nullopt : StatEntry(rom_);
+            if (place.rom && !place.rom->IsFolder()) place.rom.reset();
+            return 0;
+        }
+        size_t storeReached = 0, romReached = 0;
+        place.store = WalkSide(root_, path, true, storeReached);
+        if (!rom_.empty()) place.rom = WalkSide(rom_, path, false, romReached);
+        if (place.Exists()) return 0;
+        return std::max(storeReached, romReached) + 1 == path.size() ? ERROR_FILE_NOT_FOUND
+                                                                     : ERROR_PATH_NOT_FOUND;
     }
 
     EntryInfo Describe(const std::string& key, std::u16string name, const HostEntry& host,
@@ -270,13 +312,15 @@ DWORD HostFolderBackend::Stat(const PathParts& path, EntryInfo& info) {
     HostPlace place;
     if (DWORD error = impl_->Locate(path, place); error != 0) return error;
     const auto& host = place.store ? *place.store : *place.rom;
+    const std::string key = KeyOf(path);
     std::u16string name;
     if (!path.empty()) {
-        name = impl_->CeNameOf(ParentKeyOf(path), host.path.filename().native(),
+        // Names hold no "\\", so the parent's key is the key up to its last one.
+        name = impl_->CeNameOf(key.substr(0, key.rfind('\\')), host.path.filename().native(),
                                place.store.has_value())
                    .value_or(path.back());
     }
-    info = impl_->Describe(KeyOf(path), std::move(name), host, place.store.has_value());
+    info = impl_->Describe(key, std::move(name), host, place.store.has_value());
     return 0;
 }
 
@@ -349,6 +393,14 @@ DWORD HostFolderBackend::CreateFile(const PathParts& path, DWORD attributes, Fil
 }
 
 DWORD HostFolderBackend::OpenFile(const PathParts& path, std::unique_ptr<FileData>& file) {
+    // A store file under its own spelling opens without a look-up: the store wins over the ROM,
+    // and a folder or a file the host keeps read-only fails here and takes the long way.
+    if (auto exact = impl_->ExactHostPath(impl_->root_, path, true); exact && !path.empty()) {
+        if (const int fd = ::open(exact->c_str(), O_RDWR | O_CLOEXEC); fd >= 0) {
+            file = std::make_unique<fs::HostFile>(fd, impl_->journal_, KeyOf(path));
+            return 0;
+        }
+    }
     HostPlace place;
     if (DWORD error = impl_->Locate(path, place); error != 0) return error;
     const auto& host = place.store ? *place.store : *place.rom;

@@ -46,6 +46,9 @@ TEST_F(HostFolder, FilesArePlainHostFilesAPersonCanRead) {
     std::ofstream(Store() / "My Documents" / "dropped.txt") << "from the host";
     EXPECT_EQ(ReadText(u"\\my documents\\DROPPED.TXT"), "from the host");
     EXPECT_EQ(GetFileAttributes(u"\\My Documents\\dropped.txt"), FILE_ATTRIBUTE_NORMAL);
+    stdfs::permissions(Store() / "My Documents" / "dropped.txt", stdfs::perms::owner_read);
+    EXPECT_EQ(GetFileAttributes(u"\\My Documents\\dropped.txt"), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(ReadText(u"\\My Documents\\dropped.txt"), "from the host");
 }
 
 TEST_F(HostFolder, ADeletedFileLeavesNoAttributesForItsSuccessor) {
@@ -65,6 +68,18 @@ TEST_F(HostFolder, RomFilesAppearMergedAndCannotBeChanged) {
     EXPECT_TRUE(stdfs::exists(Store() / "Windows" / "user.txt"));
     EXPECT_EQ(List(u"\\Windows\\*.*"), (std::vector<std::string>{"font.ttf", "user.txt"}));
     EXPECT_EQ(List(u"\\*.*"), (std::vector<std::string>{"boot.ini", "Windows"}));
+    // A part is missing only when neither the store nor the ROM has it: 2 for the last, else 3.
+    for (const auto& [path, error] : std::vector<std::pair<std::u16string, DWORD>>{
+             {u"\\WINDOWS\\nothing", ERROR_FILE_NOT_FOUND},
+             {u"\\Windows\\nothing\\x", ERROR_PATH_NOT_FOUND},
+             {u"\\Windows\\font.ttf\\x", ERROR_PATH_NOT_FOUND},
+             {u"\\Windows\\user.txt\\x", ERROR_PATH_NOT_FOUND}}) {
+        EXPECT_EQ(LastErrorAfter([&] {
+                      EXPECT_EQ(GetFileAttributes(path.c_str()), INVALID_FILE_ATTRIBUTES);
+                  }),
+                  error)
+            << platform::ToUtf8(path);
+    }
 
     EXPECT_EQ(LastErrorAfter([] { EXPECT_EQ(Open(u"\\Windows\\font.ttf", GENERIC_WRITE), INVALID_HANDLE_VALUE); }),
               ERROR_ACCESS_DENIED);
