@@ -15,7 +15,9 @@ DWORD MapFailure(DWORD code, DWORD error) {
     switch (error) {
     case ERROR_WRITE_PROTECT: return ERROR_WRITE_PROTECT;
     case ERROR_BAD_UNIT:
-    case ERROR_NOT_READY: return ERROR_NOT_READY;
+    case ERROR_NOT_READY:
+    case ERROR_INVALID_HANDLE:  // the device was deregistered: the card is gone
+        return ERROR_NOT_READY;
     default: return code == DISK_IOCTL_WRITE ? ERROR_WRITE_FAULT : ERROR_READ_FAULT;
     }
 }

@@ -1,11 +1,9 @@
 #include "fat_volume.h"
 
-#include "fat_bytes.h"
+#include "entry_fields.h"
 #include "fat_file.h"
-#include "fat_time.h"
 
 #include <cefiles.h>
-#include <winerror.h>
 
 #include <algorithm>
 #include <cstring>
@@ -13,72 +11,10 @@
 namespace platform::fat {
 namespace {
 
-constexpr DWORD kCorrupt = ERROR_FILE_CORRUPT;
 constexpr DWORD kUnrecognized = ERROR_UNRECOGNIZED_MEDIA;
 constexpr uint32_t kMaxFolderSlots = 65536;
-constexpr uint64_t kMaxFileBytes = 0xFFFFFFFFu;
 constexpr size_t kCachedFolders = 256;
-constexpr uint8_t kStoredAttributes =
-    kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive;
 constexpr DWORD kRootAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY;
-
-uint64_t CeilDiv(uint64_t a, uint64_t b) { return (a + b - 1) / b; }
-
-void ApplyTimes(uint8_t* e, const FileTimes& times) {
-    if (times.created) {
-        const FatStamp s = ToFatStamp(*times.created);
-        Store16(e + DIR_CrtTime, s.time);
-        Store16(e + DIR_CrtDate, s.date);
-        e[DIR_CrtTimeTenth] = s.tenMs;
-    }
-    if (times.accessed) Store16(e + DIR_LstAccDate, ToFatStamp(*times.accessed).date);
-    if (times.written) {
-        const FatStamp s = ToFatStamp(*times.written);
-        Store16(e + DIR_WrtTime, s.time);
-        Store16(e + DIR_WrtDate, s.date);
-    }
-}
-
-FileTimes TimesOf(const uint8_t* e) {
-    return {FromFatStamp({Load16(e + DIR_CrtDate), Load16(e + DIR_CrtTime), e[DIR_CrtTimeTenth]}),
-            FromFatStamp({Load16(e + DIR_LstAccDate), 0, 0}),
-            FromFatStamp({Load16(e + DIR_WrtDate), Load16(e + DIR_WrtTime), 0})};
-}
-
-void AppendRuns(ClusterRuns& runs, const ClusterRuns& added) {
-    for (const auto& run : added) {
-        if (!runs.empty() && runs.back().first + runs.back().count == run.first) {
-            runs.back().count += run.count;
-        } else {
-            runs.push_back(run);
-        }
-    }
-}
-
-void TrimRuns(ClusterRuns& runs, uint64_t keep) {
-    uint64_t total = 0;
-    for (size_t i = 0; i < runs.size(); ++i) {
-        if (total + runs[i].count >= keep) {
-            runs[i].count = static_cast<uint32_t>(keep - total);
-            runs.resize(runs[i].count == 0 ? i : i + 1);
-            return;
-        }
-        total += runs[i].count;
-    }
-}
-
-// The cluster of a chain at index, and how many clusters follow it without a gap.
-bool RunAt(const ClusterRuns& runs, uint64_t index, uint32_t& cluster, uint64_t& contiguous) {
-    for (const auto& run : runs) {
-        if (index < run.count) {
-            cluster = run.first + static_cast<uint32_t>(index);
-            contiguous = run.count - index;
-            return true;
-        }
-        index -= run.count;
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -189,8 +125,7 @@ DWORD FatVolume::WalkFolder(const PathParts& path, size_t depth, std::shared_ptr
         if (entry == nullptr) return ERROR_PATH_NOT_FOUND;
         const uint8_t* e = folder->Slot(entry->slot);
         if (!(e[DIR_Attr] & kAttrDirectory)) return ERROR_PATH_NOT_FOUND;
-        uint32_t cluster = Load16(e + DIR_FstClusLO);
-        if (layout_.type == FatType::Fat32) cluster |= uint32_t{Load16(e + DIR_FstClusHI)} << 16;
+        const uint32_t cluster = EntryCluster(e, layout_.type);
         if (!layout_.IsCluster(cluster)) return kCorrupt;
         std::shared_ptr<Folder> child;
         if (DWORD error = LoadFolder(cluster, child); error != 0) return error;
@@ -250,8 +185,8 @@ DWORD FatVolume::GrowFolder(Folder& folder, uint32_t clusters) {
                 return error;
             }
         }
-        folder.Grow(run, layout_.ClusterBytes());
     }
+    for (const auto& run : added) folder.Grow(run, layout_.ClusterBytes());
     return 0;
 }
 
@@ -275,8 +210,7 @@ DWORD FatVolume::AddEntry(Folder& folder, std::u16string_view name, uint8_t attr
     uint8_t e[32] = {};
     std::memcpy(e + DIR_Name, shortName.data(), 11);
     e[DIR_Attr] = attributes;
-    Store16(e + DIR_FstClusLO, cluster);
-    Store16(e + DIR_FstClusHI, layout_.type == FatType::Fat32 ? cluster >> 16 : 0);
+    SetEntryCluster(e, cluster, layout_.type);
     Store32(e + DIR_FileSize, size);
     ApplyTimes(e, times);
     folder.Insert(folder.FindFreeRun(slots), name, longName, e);
@@ -365,8 +299,7 @@ DWORD FatVolume::CreateFolder(const PathParts& path, FileTimeTicks now) {
         std::memset(e, '.', i + 1);
         e[DIR_Attr] = kAttrDirectory;
         const uint32_t target = i == 0 ? cluster : parentCluster;
-        Store16(e + DIR_FstClusLO, target);
-        Store16(e + DIR_FstClusHI, layout_.type == FatType::Fat32 ? target >> 16 : 0);
+        SetEntryCluster(e, target, layout_.type);
         ApplyTimes(e, times);
     }
     DWORD error = disk_.Write(layout_.ClusterSector(cluster), layout_.sectorsPerCluster, bytes.data());
@@ -404,8 +337,7 @@ DWORD FatVolume::NodeFor(const std::shared_ptr<Folder>& folder, const FolderEntr
     auto fresh = std::make_shared<FileNode>();
     fresh->folder = folder;
     fresh->slot = entry.slot;
-    fresh->firstCluster = Load16(e + DIR_FstClusLO);
-    if (layout_.type == FatType::Fat32) fresh->firstCluster |= uint32_t{Load16(e + DIR_FstClusHI)} << 16;
+    fresh->firstCluster = EntryCluster(e, layout_.type);
     fresh->size = Load32(e + DIR_FileSize);
     if (fresh->firstCluster != 0) {
         if (DWORD error = fat_.Chain(fresh->firstCluster, layout_.clusterCount, fresh->runs);
@@ -508,271 +440,6 @@ DWORD FatVolume::StageFile(const PathParts& target, std::unique_ptr<StagedFile>&
     if (DWORD error = WalkFolder(target, target.size() - 1, parent); error != 0) return error;
     staged = MakeStagedFatFile(shared_from_this(), target);
     return 0;
-}
-
-// --- file contents ---
-
-DWORD FatVolume::MoveDiskBytes(uint64_t address, uint64_t count, uint8_t* buffer, bool write) {
-    const uint32_t sectorBytes = layout_.bytesPerSector;
-    std::vector<uint8_t> scratch;
-    while (count > 0) {
-        const uint64_t sector = address / sectorBytes;
-        const uint32_t head = static_cast<uint32_t>(address % sectorBytes);
-        uint64_t moved = 0;
-        if (head == 0 && count >= sectorBytes) {
-            const uint64_t whole = count / sectorBytes;
-            const DWORD error = write ? disk_.Write(sector, whole, buffer) : disk_.Read(sector, whole, buffer);
-            if (error != 0) return error;
-            moved = whole * sectorBytes;
-        } else {
-            // A part of a sector: read it whole, and for a write put it back changed.
-            moved = std::min<uint64_t>(count, sectorBytes - head);
-            scratch.resize(sectorBytes);
-            if (DWORD error = disk_.Read(sector, 1, scratch.data()); error != 0) return error;
-            if (write) {
-                std::memcpy(scratch.data() + head, buffer, moved);
-                if (DWORD error = disk_.Write(sector, 1, scratch.data()); error != 0) return error;
-            } else {
-                std::memcpy(buffer, scratch.data() + head, moved);
-            }
-        }
-        address += moved;
-        buffer += moved;
-        count -= moved;
-    }
-    return 0;
-}
-
-DWORD FatVolume::MoveFileBytes(FileNode& node, uint64_t offset, uint64_t count, uint8_t* buffer,
-                               bool write) {
-    const uint32_t clusterBytes = layout_.ClusterBytes();
-    while (count > 0) {
-        uint32_t cluster = 0;
-        uint64_t contiguous = 0;
-        if (!RunAt(node.runs, offset / clusterBytes, cluster, contiguous)) return kCorrupt;
-        const uint64_t within = offset % clusterBytes;
-        const uint64_t take = std::min(count, contiguous * clusterBytes - within);
-        const uint64_t address = layout_.ClusterSector(cluster) * layout_.bytesPerSector + within;
-        if (DWORD error = MoveDiskBytes(address, take, buffer, write); error != 0) return error;
-        offset += take;
-        buffer += take;
-        count -= take;
-    }
-    return 0;
-}
-
-DWORD FatVolume::ZeroFill(FileNode& node, uint64_t offset, uint64_t count) {
-    static const std::vector<uint8_t> zeros(64 * 1024, 0);
-    while (count > 0) {
-        const uint64_t take = std::min<uint64_t>(count, zeros.size());
-        if (DWORD error = MoveFileBytes(node, offset, take, const_cast<uint8_t*>(zeros.data()), true);
-            error != 0) {
-            return error;
-        }
-        offset += take;
-        count -= take;
-    }
-    return 0;
-}
-
-void FatVolume::Rollback(FileNode& node, uint64_t keepClusters, uint32_t firstCluster) {
-    fat_.Truncate(node.runs, keepClusters);
-    TrimRuns(node.runs, keepClusters);
-    node.firstCluster = firstCluster;
-}
-
-// Writes the node's chain and then its entry; on failure memory goes back to what the medium
-// holds, and the changed sectors stay marked so the next flush rewrites them.
-DWORD FatVolume::StoreNode(FileNode& node, uint64_t oldClusters, uint32_t oldFirst,
-                           uint32_t oldSize) {
-    uint8_t* e = node.folder->Slot(node.slot);
-    uint8_t before[32];
-    std::memcpy(before, e, 32);
-    auto undo = [&](DWORD error) {
-        std::memcpy(e, before, 32);
-        node.folder->MarkDirty(node.slot);
-        node.size = oldSize;
-        Rollback(node, oldClusters, oldFirst);
-        return error;
-    };
-    if (DWORD error = fat_.Flush(disk_); error != 0) return undo(error);
-    if (oldFirst == node.firstCluster && oldSize == node.size) return 0;
-    Store16(e + DIR_FstClusLO, node.firstCluster);
-    Store16(e + DIR_FstClusHI, layout_.type == FatType::Fat32 ? node.firstCluster >> 16 : 0);
-    Store32(e + DIR_FileSize, node.size);
-    node.folder->MarkDirty(node.slot);
-    if (DWORD error = FlushFolder(*node.folder); error != 0) return undo(error);
-    return 0;
-}
-
-DWORD FatVolume::WriteRange(FileNode& node, uint64_t offset, const uint8_t* data, uint64_t count) {
-    const uint64_t end = offset + count;
-    if (end > kMaxFileBytes) return ERROR_DISK_FULL;
-    const uint64_t oldSize = node.size;
-    const uint64_t have = RunsClusters(node.runs);
-    const uint64_t need = CeilDiv(std::max(end, oldSize), layout_.ClusterBytes());
-    const uint32_t oldFirst = node.firstCluster;
-    if (need > have) {
-        const uint32_t tail = node.runs.empty() ? 0 : node.runs.back().first + node.runs.back().count - 1;
-        ClusterRuns added;
-        if (DWORD error = fat_.Extend(tail, static_cast<uint32_t>(need - have), added); error != 0) {
-            return error;
-        }
-        AppendRuns(node.runs, added);
-        if (oldFirst == 0) node.firstCluster = added.front().first;
-    }
-    // Bytes between the old end and the write were never written: they read as zeros.
-    DWORD error = offset > oldSize ? ZeroFill(node, oldSize, offset - oldSize) : 0;
-    if (error == 0) {
-        error = data != nullptr ? MoveFileBytes(node, offset, count, const_cast<uint8_t*>(data), true)
-                                : ZeroFill(node, offset, count);
-    }
-    if (error != 0) {
-        Rollback(node, have, oldFirst);
-        return error;
-    }
-    node.size = static_cast<uint32_t>(std::max(end, oldSize));
-    // A staged file's chain reaches the FAT when it is committed.
-    return node.folder ? StoreNode(node, have, oldFirst, static_cast<uint32_t>(oldSize)) : 0;
-}
-
-DWORD FatVolume::ReadFile(FileNode& node, uint64_t offset, void* buffer, DWORD count, DWORD& done) {
-    std::lock_guard lock(mutex_);
-    done = 0;
-    if (DWORD error = Usable(false); error != 0) return error;
-    if (offset >= node.size) return 0;
-    const uint64_t take = std::min<uint64_t>(count, node.size - offset);
-    if (DWORD error = MoveFileBytes(node, offset, take, static_cast<uint8_t*>(buffer), false);
-        error != 0) {
-        return error;
-    }
-    done = static_cast<DWORD>(take);
-    return 0;
-}
-
-DWORD FatVolume::WriteFile(FileNode& node, uint64_t offset, const void* buffer, DWORD count) {
-    std::lock_guard lock(mutex_);
-    if (DWORD error = Usable(true); error != 0) return error;
-    if (count == 0) return 0;
-    return WriteRange(node, offset, static_cast<const uint8_t*>(buffer), count);
-}
-
-DWORD FatVolume::ResizeFile(FileNode& node, uint64_t size) {
-    std::lock_guard lock(mutex_);
-    if (DWORD error = Usable(true); error != 0) return error;
-    if (size > kMaxFileBytes) return ERROR_DISK_FULL;
-    if (size == node.size) return 0;
-    if (size > node.size) return WriteRange(node, node.size, nullptr, size - node.size);
-    // Shrinking: the entry stops pointing at the clusters before they are freed.
-    const uint64_t keep = CeilDiv(size, layout_.ClusterBytes());
-    const uint32_t oldSize = node.size, oldFirst = node.firstCluster;
-    node.size = static_cast<uint32_t>(size);
-    if (keep == 0) node.firstCluster = 0;
-    if (node.folder) {
-        uint8_t* e = node.folder->Slot(node.slot);
-        Store16(e + DIR_FstClusLO, node.firstCluster);
-        Store16(e + DIR_FstClusHI, layout_.type == FatType::Fat32 ? node.firstCluster >> 16 : 0);
-        Store32(e + DIR_FileSize, node.size);
-        node.folder->MarkDirty(node.slot);
-        if (DWORD error = FlushFolder(*node.folder); error != 0) {
-            node.size = oldSize;
-            node.firstCluster = oldFirst;
-            Store16(e + DIR_FstClusLO, oldFirst);
-            Store16(e + DIR_FstClusHI, layout_.type == FatType::Fat32 ? oldFirst >> 16 : 0);
-            Store32(e + DIR_FileSize, oldSize);
-            return error;
-        }
-    }
-    fat_.Truncate(node.runs, keep);
-    TrimRuns(node.runs, keep);
-    return node.folder ? fat_.Flush(disk_) : 0;
-}
-
-uint64_t FatVolume::FileSize(FileNode& node) {
-    std::lock_guard lock(mutex_);
-    return node.size;
-}
-
-DWORD FatVolume::SetFileTimes(FileNode& node, const FileTimes& times) {
-    std::lock_guard lock(mutex_);
-    if (DWORD error = Usable(true); error != 0) return error;
-    if (!node.folder) {
-        if (times.created) node.stagedTimes.created = times.created;
-        if (times.accessed) node.stagedTimes.accessed = times.accessed;
-        if (times.written) node.stagedTimes.written = times.written;
-        return 0;
-    }
-    uint8_t* e = node.folder->Slot(node.slot);
-    uint8_t before[32];
-    std::memcpy(before, e, 32);
-    ApplyTimes(e, times);
-    if (std::memcmp(before, e, 32) == 0) return 0;
-    node.folder->MarkDirty(node.slot);
-    return FlushFolder(*node.folder);
-}
-
-DWORD FatVolume::GetFileTimes(FileNode& node, FileTimes& times) {
-    std::lock_guard lock(mutex_);
-    if (DWORD error = Usable(false); error != 0) return error;
-    times = node.folder ? TimesOf(node.folder->Slot(node.slot)) : node.stagedTimes;
-    return 0;
-}
-
-DWORD FatVolume::CommitStaged(FileNode& node, const PathParts& target, DWORD attributes,
-                              const FileTimes& times) {
-    std::lock_guard lock(mutex_);
-    if (DWORD error = Usable(true); error != 0) return error;
-    std::shared_ptr<Folder> parent;
-    if (DWORD error = WalkFolder(target, target.size() - 1, parent); error != 0) return error;
-    const uint8_t stored = static_cast<uint8_t>(attributes & kStoredAttributes);
-    // The copy's clusters are linked in the FAT before any entry points to them.
-    if (DWORD error = fat_.Flush(disk_); error != 0) return error;
-    const FolderEntry* existing = parent->Find(target.back());
-    if (existing == nullptr) {
-        if (DWORD error = AddEntry(*parent, target.back(), stored, node.firstCluster, node.size,
-                                   times, 0);
-            error != 0) {
-            return error;
-        }
-        const uint32_t slot = parent->Find(target.back())->slot;
-        if (DWORD error = FlushAll(parent.get()); error != 0) {
-            parent->Erase(slot);
-            return error;
-        }
-        return 0;
-    }
-    uint8_t* e = parent->Slot(existing->slot);
-    if (e[DIR_Attr] & kAttrDirectory) return ERROR_ACCESS_DENIED;
-    std::shared_ptr<FileNode> old;
-    const bool oldChainSound = NodeFor(parent, *existing, old) == 0;
-    // One directory sector written switches the name from the old contents to the new.
-    uint8_t before[32];
-    std::memcpy(before, e, 32);
-    e[DIR_Attr] = stored;
-    Store16(e + DIR_FstClusLO, node.firstCluster);
-    Store16(e + DIR_FstClusHI, layout_.type == FatType::Fat32 ? node.firstCluster >> 16 : 0);
-    Store32(e + DIR_FileSize, node.size);
-    ApplyTimes(e, times);
-    parent->MarkDirty(existing->slot);
-    if (DWORD error = FlushFolder(*parent); error != 0) {
-        std::memcpy(e, before, 32);
-        return error;
-    }
-    nodes_.erase(std::make_pair(parent.get(), existing->slot));
-    if (oldChainSound) {
-        fat_.Truncate(old->runs, 0);
-        old->runs.clear();
-        (void)fat_.Flush(disk_);  // the copy stands; a failure here leaves lost clusters only
-    }
-    return 0;
-}
-
-void FatVolume::DropStaged(FileNode& node) {
-    std::lock_guard lock(mutex_);
-    if (detached_ || node.runs.empty()) return;
-    fat_.Truncate(node.runs, 0);
-    node.runs.clear();
-    (void)fat_.Flush(disk_);
 }
 
 }  // namespace platform::fat

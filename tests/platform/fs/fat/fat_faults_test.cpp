@@ -31,7 +31,7 @@ TEST_F(FatVolumeTest, BlockFailuresBecomeCeErrors) {
         {"other read failure", RequestKind::Read, ERROR_CRC, ERROR_READ_FAULT},
     };
     for (const auto& c : cases) {
-        Format("-F 16", 20480);
+        Format(kSmallFat16, kSmallFat16Kib);
         ASSERT_EQ(WriteWhole(u"\\Storage\\DATA.BIN", Pattern(9000, 6)), 0u);
         disk_->InjectFault(DiskFault{c.kind, 1, c.deviceError, FaultSpan::ThatRequest});
         DWORD error = 0;
@@ -59,7 +59,7 @@ TEST_F(FatVolumeTest, BlockFailuresBecomeCeErrors) {
 }
 
 TEST_F(FatVolumeTest, VanishedCardIsNotReady) {
-    Format("-F 16", 20480);
+    Format(kSmallFat16, kSmallFat16Kib);
     ASSERT_EQ(WriteWhole(u"\\Storage\\DATA.BIN", "data"), 0u);
     disk_->Vanish(ERROR_BAD_UNIT);
     EXPECT_EQ(WriteWhole(u"\\Storage\\NEW.BIN", "new"), static_cast<DWORD>(ERROR_NOT_READY));
@@ -67,13 +67,17 @@ TEST_F(FatVolumeTest, VanishedCardIsNotReady) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_READY));
     disk_->Vanish(0);
     EXPECT_EQ(ReadWhole(u"\\Storage\\DATA.BIN"), "data");
+    platform::ResetDevices();  // the card driver took the device away
+    SetLastError(kSentinel);
+    EXPECT_FALSE(ReadWhole(u"\\Storage\\DATA.BIN"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_READY));
 }
 
 // A replacing copy whose nth write fails, for every n up to the first copy that succeeds. A
 // failure after the switch to the new contents can only leave the old clusters unfreed, and the
 // next change frees them on the medium.
 TEST_F(FatVolumeTest, CopyFailingAtAnyWriteKeepsTheOldFile) {
-    Format("-F 16", 20480);
+    Format(kSmallFat16, kSmallFat16Kib);
     const std::string old = Pattern(20000, 7), fresh = Pattern(90000, 8);
     ASSERT_EQ(WriteWhole(u"\\Storage\\Other file.txt", "other"), 0u);
     ASSERT_EQ(WriteWhole(u"\\Storage\\Target file.bin", old), 0u);
@@ -122,7 +126,7 @@ struct RawVolume {
 };
 
 TEST_F(FatVolumeTest, DamagedEntriesGiveCorruptWhileTheRestReads) {
-    Format("-F 16 -s 1", 20480);
+    Format(kSmallFat16, kSmallFat16Kib);
     const std::string three = Pattern(1500, 9);  // three clusters of 512 bytes
     for (const char16_t* name : {u"LOOP.BIN", u"OUT.BIN", u"CROSSA.BIN", u"CROSSB.BIN", u"FAR.BIN", u"GOOD.BIN"}) {
         ASSERT_EQ(WriteWhole(std::u16string(u"\\Storage\\") + name, three), 0u);

@@ -27,6 +27,9 @@ namespace fat_tests {
 using testing_support::MemoryDiskDevice;
 
 constexpr DWORD kSentinel = 0xDEADBEEF;
+// The smallest FAT16 volume mkfs.fat makes (512-byte clusters): quick to copy and to check.
+constexpr const char* kSmallFat16 = "-F 16 -s 1";
+constexpr uint32_t kSmallFat16Kib = 4096;
 
 inline bool HaveTool(const std::string& tool) {
     return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;

@@ -101,7 +101,7 @@ TEST_F(FatVolumeTest, BootSectorsThatMakeNoSenseRefuseTheMount) {
                           f::Store32(s + f::BPB_FATSz32, 40); }},
         {"all zero", [](uint8_t* s) { std::memset(s, 0, 512); }},
     };
-    ASSERT_TRUE(MakeImage(image_, "-F 16", 20480));
+    ASSERT_TRUE(MakeImage(image_, kSmallFat16, kSmallFat16Kib));
     const std::vector<uint8_t> pristine = LoadBytes(image_);
     auto disk = std::make_shared<MemoryDiskDevice>(static_cast<DWORD>(pristine.size() / 512));
     ASSERT_NE(MemoryDiskDevice::Register(1, disk), nullptr);
@@ -135,7 +135,7 @@ TEST_F(FatVolumeTest, RandomBootSectorsNeverCrash) {
 }
 
 TEST_F(FatVolumeTest, MountedFolderListsAsCardFolderAndUnmountFailsOpenHandles) {
-    Format("-F 16", 20480);
+    Format(kSmallFat16, kSmallFat16Kib);
     ASSERT_EQ(WriteWhole(u"\\Storage\\KEEP.TXT", "kept"), 0u);
     bool listed = false;
     for (const auto& entry : List(u"")) {

@@ -59,7 +59,7 @@ TEST(FatShortNames, CollisionsGrowTheTailThenHash) {
 }
 
 TEST_F(FatVolumeTest, LongNamesKeepSpellingAndAnswerToTheirAlias) {
-    Format("-F 16", 20480);
+    Format(kSmallFat16, kSmallFat16Kib);
     ASSERT_EQ(WriteWhole(u"\\Storage\\Letter to Mom.txt", "dear"), 0u);
     SetLastError(kSentinel);
     EXPECT_EQ(CreateFile(u"\\Storage\\LETTER TO MOM.TXT", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr),
@@ -77,7 +77,7 @@ TEST_F(FatVolumeTest, LongNamesKeepSpellingAndAnswerToTheirAlias) {
 }
 
 TEST_F(FatVolumeTest, ManyNamesWithOnePrefixGrowTheFolderWithDistinctAliases) {
-    Format("-F 16", 20480);
+    Format(kSmallFat16, kSmallFat16Kib);
     ASSERT_TRUE(CreateDirectory(u"\\Storage\\Many", nullptr));
     const std::u16string prefix = u"A shared prefix of exactly forty chars__";
     constexpr int kFiles = 300;  // about 1,200 slots: the folder spans several clusters
