@@ -1,8 +1,6 @@
 #include "window_table.h"
 
-#include <ceddk.h>
-
-#include <thread>
+#include "reader_records.h"
 
 namespace platform::registers {
 namespace {
@@ -10,64 +8,54 @@ namespace {
 WindowSlot slots[kWindowSlots];
 std::atomic<size_t> slotsInUse{0};  // one past the highest slot ever claimed
 
-thread_local size_t lastSlot = 0;
-thread_local WindowSlot* insideSlot = nullptr;
-
-// Pins slot for an access to address when the slot's window holds it; gives the window's
-// base, 0 when it does not. The base must be taken from here: a withdrawal clears the slot's
-// base before it waits for the pinned accesses to end.
-uintptr_t TryPin(WindowSlot& slot, uintptr_t address) {
-    const uintptr_t base = slot.base.load(std::memory_order_acquire);
-    if (base == 0 || address < base || address >= slot.end.load(std::memory_order_acquire)) {
-        return 0;
-    }
-    slot.accessors.fetch_add(1);
-    // Paired with the withdrawal's store of 0 then read of accessors: either it sees this
-    // access and waits for it, or this access sees the window gone.
-    if (slot.base.load() != base) {
-        slot.accessors.fetch_sub(1);
-        return 0;
-    }
-    return base;
-}
-
-WindowSlot* Pin(uintptr_t address, uintptr_t& base) {
-    if ((base = TryPin(slots[lastSlot], address)) != 0) return &slots[lastSlot];
-    const size_t count = slotsInUse.load(std::memory_order_acquire);
-    for (size_t i = 0; i < count; ++i) {
-        if ((base = TryPin(slots[i], address)) != 0) {
-            lastSlot = i;
-            return &slots[i];
-        }
-    }
-    return nullptr;
-}
-
 void NoteSlotInUse(size_t index) {
     size_t seen = slotsInUse.load();
     while (seen < index + 1 && !slotsInUse.compare_exchange_weak(seen, index + 1)) {
     }
 }
 
-}  // namespace
-
-WindowAccess::WindowAccess(const volatile void* address) {
-    const auto where = reinterpret_cast<uintptr_t>(address);
-    uintptr_t base = 0;
-    slot_ = Pin(where, base);
-    if (slot_ == nullptr) throw AccessViolation{address};
-    device_ = slot_->device.load(std::memory_order_acquire);
-    offset_ = static_cast<uint32_t>(where - base);
-    outer_ = insideSlot;
-    insideSlot = slot_;
+// Sets this thread's bit for slot when the slot's window holds address and is still there
+// once the bit is visible (sequentially consistent, paired with WithdrawWindow).
+bool TryEnter(size_t index, uintptr_t address, ReaderRecord& record, WindowCache& cache,
+              uintptr_t& previous) {
+    WindowSlot& slot = slots[index];
+    const uintptr_t base = slot.base.load(std::memory_order_acquire);
+    if (base == 0 || address < base || address >= slot.end.load(std::memory_order_acquire)) {
+        return false;
+    }
+    std::atomic<uintptr_t>& word = record.inside[index / kBitsPerWord];
+    const uintptr_t bit = uintptr_t{1} << (index % kBitsPerWord);
+    previous = word.load(std::memory_order_relaxed);
+    word.store(previous | bit);
+    if (slot.base.load() != base) {
+        word.store(previous, std::memory_order_release);
+        return false;
+    }
+    // Held now: end and device stay as they are until this thread's bit is clear.
+    cache = WindowCache{base,
+                        slot.end.load(std::memory_order_relaxed) - base,
+                        &slot,
+                        slot.device.load(std::memory_order_acquire),
+                        &word,
+                        bit,
+                        ReadersNeedFences()};
+    return true;
 }
 
-WindowAccess::~WindowAccess() {
-    insideSlot = outer_;
-    slot_->accessors.fetch_sub(1, std::memory_order_release);
+}  // namespace
+
+bool EnterWindow(uintptr_t address, WindowCache& cache, uintptr_t& previous) {
+    ReaderRecord& record = ThisThreadsRecord(cache);
+    cache.size = 0;
+    const size_t count = slotsInUse.load(std::memory_order_acquire);
+    for (size_t i = 0; i < count; ++i) {
+        if (TryEnter(i, address, record, cache, previous)) return true;
+    }
+    return false;
 }
 
 bool PublishWindow(uintptr_t base, uint32_t size, IoDevice& device) {
+    (void)ReadersNeedFences();  // decided before any access can see a window
     for (size_t i = 0; i < kWindowSlots; ++i) {
         // Look before claiming: a failed exchange would still take the slot's cache line
         // away from the threads accessing through it.
@@ -95,10 +83,10 @@ void WithdrawWindow(uintptr_t base) {
             !slot.base.compare_exchange_strong(expected, 0)) {
             continue;
         }
-        // A device may pull its own card from inside an access (the fault switch): that
-        // access is this thread's and ends after we return.
-        const uint32_t mine = insideSlot == &slot ? 1 : 0;
-        while (slot.accessors.load() > mine) std::this_thread::yield();
+        // Readers announce with a plain store: the barrier on every thread makes each
+        // announcement made before it visible here, and each check made after it see base 0.
+        if (!ReadersNeedFences()) BarrierOnAllThreads();
+        WaitForReaders(i / kBitsPerWord, uintptr_t{1} << (i % kBitsPerWord));
         slot.device.store(nullptr, std::memory_order_relaxed);
         slot.end.store(0, std::memory_order_relaxed);
         slot.claimed.store(false, std::memory_order_release);

@@ -1,7 +1,13 @@
 // The table of mapped I/O windows. Every register access looks its address up here, so the
-// lookup takes no lock: a handful of slots, each published with atomics, and a per-thread hint
-// to the slot used last. An access pins its slot for its duration; removing a window waits for
-// the accesses that pinned it, so a device is never reached after UnmapIoWindow returns.
+// lookup takes no lock and no atomic read-modify-write: a handful of slots, each published with
+// atomics, and a per-thread cache of the window used last.
+//
+// An access announces itself in its thread's reader record (a bit per slot, a plain store)
+// before it checks that its window is still there; removing a window first takes it out of
+// the table, then forces a memory barrier on every thread of the process (membarrier), then
+// waits until no reader record has the slot's bit. Either the access sees the window gone, or
+// the removal sees the access and waits for it, so a device is never reached after
+// UnmapIoWindow returns. The expensive half of that handshake falls on the rare removal.
 #pragma once
 
 #include <platform/io_window.h>
@@ -17,34 +23,40 @@ struct alignas(64) WindowSlot {
     std::atomic<uintptr_t> base{0};  // 0: no window
     std::atomic<uintptr_t> end{0};
     std::atomic<IoDevice*> device{nullptr};
-    std::atomic<uint32_t> accessors{0};  // accesses in progress through this slot
-    std::atomic<bool> claimed{false};    // owned by a window (or being set up or torn down)
+    std::atomic<bool> claimed{false};  // owned by a window (or being set up or torn down)
 };
 
 constexpr size_t kWindowSlots = 64;
+constexpr size_t kBitsPerWord = sizeof(uintptr_t) * 8;
 
-// One register access: finds the window that holds the address and keeps it from being torn
-// down until the access ends. Throws AccessViolation when no window holds the address.
-class WindowAccess {
-public:
-    explicit WindowAccess(const volatile void* address);
-    ~WindowAccess();
-    WindowAccess(const WindowAccess&) = delete;
-    WindowAccess& operator=(const WindowAccess&) = delete;
-
-    IoDevice& device() const { return *device_; }
-    uint32_t offset() const { return offset_; }
-
-private:
-    WindowSlot* slot_;
-    WindowSlot* outer_;  // slot this thread was already inside (a device reaching a window)
-    IoDevice* device_;
-    uint32_t offset_;
+// A thread's accesses in progress, one bit per slot (nested accesses keep the outer bits).
+// Records are never freed: a thread that ends hands its record to the next thread.
+struct alignas(64) ReaderRecord {
+    std::atomic<uintptr_t> inside[kWindowSlots / kBitsPerWord]{};
+    std::atomic<bool> taken{true};
+    ReaderRecord* next = nullptr;
 };
+
+// The window a thread used last. Window addresses are never reused, so the window is still
+// there exactly when its slot still holds base.
+struct WindowCache {
+    uintptr_t base;
+    uintptr_t size;  // 0: nothing cached
+    const WindowSlot* slot;
+    IoDevice* device;
+    std::atomic<uintptr_t>* word;  // this thread's word of the slot's bit
+    uintptr_t bit;
+    bool fenced;  // no process-wide barrier available: announce with a full fence instead
+};
+
+// The slow path of an access: finds the window that holds address, sets this thread's bit for
+// it (previous gets the word before) and refills cache. False when no window holds address.
+bool EnterWindow(uintptr_t address, WindowCache& cache, uintptr_t& previous);
 
 // Claims a slot for [base, base + size) reaching device; false when every slot is taken.
 bool PublishWindow(uintptr_t base, uint32_t size, IoDevice& device);
-// Takes the window at base out of the table and waits for accesses through it to end.
+// Takes the window at base out of the table and waits for accesses through it to end (except
+// this thread's own: a device may pull its card from inside an access).
 void WithdrawWindow(uintptr_t base);
 
 }  // namespace platform::registers

@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "drive_lock.h"
 #include "drive_settings.h"
 #include "drive_state.h"
 #include "packet_commands.h"
@@ -177,7 +178,7 @@ private:
     void AcknowledgeMediaChange();
 
     const DriveVariant variant_;
-    mutable std::mutex lock_;
+    mutable DriveLock lock_;
     DriveState state_;
     Phase phase_ = Phase::Idle;
     TaskFile regs_;

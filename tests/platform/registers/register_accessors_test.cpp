@@ -74,6 +74,9 @@ TEST(RegisterAccessors, AfterUnmappingEveryAccessFaultsAndTheGuardAnswersFalse) 
     PUCHAR base = platform::MapIoWindow(device, 16);
     EXPECT_TRUE(platform::GuardRegisterAccess([&] { READ_REGISTER_UCHAR(base); }));
     platform::UnmapIoWindow(base);
+    // The next window may take over the table entry of the old one; it must not answer for it.
+    RecordingDevice next;
+    PUCHAR nextBase = platform::MapIoWindow(next, 16);
     const uint64_t before = device.accessCount.load();
 
     EXPECT_FALSE(platform::GuardRegisterAccess([&] { READ_REGISTER_UCHAR(base + 7); }));
@@ -81,7 +84,10 @@ TEST(RegisterAccessors, AfterUnmappingEveryAccessFaultsAndTheGuardAnswersFalse) 
     EXPECT_FALSE(platform::GuardRegisterAccess([&] { READ_REGISTER_USHORT(WordAt(base, 0)); }));
     EXPECT_FALSE(platform::GuardRegisterAccess([&] { WRITE_REGISTER_USHORT(WordAt(base, 0), 1); }));
     EXPECT_EQ(device.accessCount.load(), before);
+    EXPECT_TRUE(next.Log().empty());
     platform::UnmapIoWindow(base);  // a second removal is harmless
+    EXPECT_TRUE(platform::GuardRegisterAccess([&] { READ_REGISTER_UCHAR(nextBase); }));
+    platform::UnmapIoWindow(nextBase);
 }
 
 TEST(RegisterAccessors, TheGuardLetsOtherFaultsThrough) {

@@ -66,26 +66,35 @@ TEST(WindowTeardown, AnAccessRacingTheRemovalStillReachesItsOwnOffset) {
     EXPECT_EQ(device.wrongOffsets.load(), 0u);
 }
 
+// The access in progress may first have reached another window (a device behind a bridge):
+// its own window stays held after that inner access ends.
 TEST(WindowTeardown, RemovalWaitsForAnAccessInProgress) {
-    RecordingDevice device;
-    PUCHAR base = platform::MapIoWindow(device, 16);
-    std::atomic<bool> inside{false}, release{false}, removed{false};
-    device.onAccess = [&] {
-        inside = true;
-        while (!release) std::this_thread::yield();
-    };
-    std::thread reader([&] { READ_REGISTER_UCHAR(base + 2); });
-    while (!inside) std::this_thread::yield();
-    std::thread remover([&] {
-        platform::UnmapIoWindow(base);
-        removed = true;
-    });
-    for (int i = 0; i < 1000; ++i) std::this_thread::yield();
-    EXPECT_FALSE(removed.load());
-    release = true;
-    reader.join();
-    remover.join();
-    EXPECT_TRUE(removed.load());
+    for (const bool bridged : {false, true}) {
+        SCOPED_TRACE(bridged ? "after an access to another window" : "plain access");
+        RecordingDevice device, beyond;
+        PUCHAR base = platform::MapIoWindow(device, 16);
+        PUCHAR other = platform::MapIoWindow(beyond, 16);
+        std::atomic<bool> inside{false}, release{false}, removed{false};
+        device.onAccess = [&] {
+            if (bridged) READ_REGISTER_UCHAR(other + 1);
+            inside = true;
+            while (!release) std::this_thread::yield();
+        };
+        std::thread reader([&] { READ_REGISTER_UCHAR(base + 2); });
+        while (!inside) std::this_thread::yield();
+        std::thread remover([&] {
+            platform::UnmapIoWindow(base);
+            removed = true;
+        });
+        for (int i = 0; i < 1000; ++i) std::this_thread::yield();
+        EXPECT_FALSE(removed.load());
+        release = true;
+        reader.join();
+        remover.join();
+        EXPECT_TRUE(removed.load());
+        EXPECT_EQ(beyond.accessCount.load(), bridged ? 1u : 0u);
+        platform::UnmapIoWindow(other);
+    }
 }
 
 TEST(WindowTeardown, ADeviceMayPullItsOwnWindowFromInsideAnAccess) {
