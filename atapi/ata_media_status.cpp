@@ -41,10 +41,12 @@ DWORD QueryMediaStatus(DriveContext& context) {
 DWORD ReadAtaMediaStatus(DriveContext& context) {
     DWORD result = 0;
     if (!platform::GuardRegisterAccess([&] { result = QueryMediaStatus(context); })) {
-        // The medium must be read again once a card answers; mediumPresent is left alone.
-        context.mediaFlags &= ~MF_MEDIUM_KNOWN;
-        return ERROR_BAD_UNIT;
+        result = ERROR_BAD_UNIT;
     }
+    // 20 means the card went, whichever step saw it: a fault here, a fault that a wait's own
+    // guard turned into 20, or the socket's state. The medium must be read again once a card
+    // answers; mediumPresent is left alone.
+    if (result == ERROR_BAD_UNIT) context.mediaFlags &= ~MF_MEDIUM_KNOWN;
     return result;
 }
 

@@ -16,6 +16,8 @@ namespace {
 
 constexpr DWORD MAX_BLOCKS = 0xFFFF;  // the packet's block count has 16 bits
 constexpr BYTE FILLER = 0xDD;
+// The data phase stopped at DRQ with nothing announced: the drive is not ready for it.
+constexpr DWORD STUCK_IN_DATA_PHASE = ERROR_NOT_READY;
 
 // Walks the request's segments in order, each translated into this process.
 class SegmentCursor {
@@ -123,7 +125,7 @@ DWORD MoveSegments(DriveContext& context, DiskRequest& request, Direction direct
             if (result == 0) result = ReadByteCount(context, announced);
             if (result != 0) return result;
             // DRQ with nothing announced would never advance.
-            if (announced == 0) return ERROR_NOT_READY;
+            if (announced == 0) return STUCK_IN_DATA_PHASE;
         }
         const DWORD count = std::min(cursor.Remaining(), announced);
         if ((count & 1) && count < announced) {
@@ -152,6 +154,9 @@ DWORD Transfer(DriveContext& context, DiskRequest& request, Direction direction)
     DWORD announced = 0;
     if (result == 0) result = ReadByteCount(context, announced);
     if (result == 0) result = MoveSegments(context, request, direction, timeout, announced);
+    // The drive still holds DRQ and takes no register write but DEVICE RESET: without the
+    // reset it would fail the probe below and every later request until the card came out.
+    if (result == STUCK_IN_DATA_PHASE) (void)ResetDevice(context);
     if (result == 0) result = WaitStatus(context, timeout, WS_NOT_BUSY | WS_NO_DRQ);
     // Data moved without a registered medium, or from a drive that no longer answers, does
     // not count.
@@ -159,7 +164,9 @@ DWORD Transfer(DriveContext& context, DiskRequest& request, Direction direction)
     if (direction == Direction::ToDevice && (context.mediaFlags & MF_WRITE_PROTECTED)) {
         return ERROR_WRITE_PROTECT;
     }
-    return result;
+    // Only the recovery's REQUEST SENSE can end short (a drive that sends 18 of the 26 sense
+    // bytes); the callers of Read and Write know a data phase gone wrong as ERR_PHASE.
+    return result == ERR_SHORT_TRANSFER ? ERR_PHASE : result;
 }
 
 DWORD TransferRequest(DriveContext* context, DiskRequest* request, Direction direction) {

@@ -12,9 +12,12 @@ namespace {
 constexpr DWORD RESET_GUARD_MS = 2000;
 constexpr BYTE POSITIONS[2] = {SELECT_DEVICE_0, SELECT_DEVICE_1};
 
+// The medium is forgotten as a whole: with only mediumPresent cleared, MF_MEDIUM_KNOWN would
+// keep CheckMedia from reading it again, and Read and Write would refuse it for good.
 DWORD TryPosition(DriveContext& context, BYTE select) {
     context.wideDataPath = context.socket->socketWideBus;
     context.mediumPresent = 0;
+    context.mediaFlags &= ~(MF_MEDIUM_KNOWN | MF_WRITE_PROTECTED);
     context.driveSelect = select;
     DWORD result = ProbeRegisters(context);
     if (result == 0) result = WaitStatus(context, TIMEOUT_INIT_IDLE, WS_NOT_BUSY | WS_NO_DRQ);

@@ -1,4 +1,6 @@
 // Retries, resets and the probe that tells a drive still answers in the socket.
+#include <algorithm>
+
 #include "command_engine.h"
 #include "register_access.h"
 #include "task_file.h"
@@ -12,6 +14,7 @@ constexpr BYTE PROBE_LOW = 0x55;
 constexpr BYTE PROBE_HIGH = 0xAA;
 constexpr BYTE SIGNATURE_LOW = 0x14;   // packet device after reset: registers 4 and 5
 constexpr BYTE SIGNATURE_HIGH = 0xEB;
+constexpr DWORD SIGNATURE_POLL_MS = 10;  // between reads of the signature during a reset
 
 bool IsAta(const DriveContext& context) { return context.deviceKind == DEVICE_KIND_ATA; }
 
@@ -30,21 +33,35 @@ DWORD ResetAtaDevice(DriveContext& context) {
     return WaitStatus(context, TIMEOUT_RESET, WS_NOT_BUSY | WS_READY | WS_NO_DRQ);
 }
 
+DWORD ReadSignature(DriveContext& context, bool& signature) {
+    return Guarded([&]() -> DWORD {
+        signature = ReadRegister(context, REG_BYTE_COUNT_LOW) == SIGNATURE_LOW &&
+                    ReadRegister(context, REG_BYTE_COUNT_HIGH) == SIGNATURE_HIGH;
+        return 0;
+    });
+}
+
+// Some drives read status 0 (neither BSY nor DRDY) for as long as DEVICE RESET runs, so a wait
+// that ends does not tell that the reset is over; the signature in registers 4 and 5 does.
+// They are read again, 10 ms apart, until it shows or the reset's time is up.
 DWORD ResetPacketDevice(DriveContext& context) {
     DWORD result = Guarded([&]() -> DWORD {
         WriteRegister(context, REG_COMMAND, ATA_DEVICE_RESET);
         return 0;
     });
     if (result != 0) return result;
-    const DWORD waited = WaitStatus(context, TIMEOUT_RESET, WS_NOT_BUSY | WS_NO_DRQ);
-    if (waited == ERROR_BAD_UNIT) return waited;  // the socket is gone: nothing more to ask
+    const DWORD start = GetTickCount();
+    DWORD waited = 0;
     bool signature = false;
-    result = Guarded([&]() -> DWORD {
-        signature = ReadRegister(context, REG_BYTE_COUNT_LOW) == SIGNATURE_LOW &&
-                    ReadRegister(context, REG_BYTE_COUNT_HIGH) == SIGNATURE_HIGH;
-        return 0;
-    });
-    if (result != 0) return result;
+    for (;;) {
+        const DWORD elapsed = std::min(GetTickCount() - start, TIMEOUT_RESET - 1);
+        waited = WaitStatus(context, TIMEOUT_RESET - elapsed, WS_NOT_BUSY | WS_NO_DRQ);
+        if (waited == ERROR_BAD_UNIT) return waited;  // the socket is gone: nothing more to ask
+        result = ReadSignature(context, signature);
+        if (result != 0) return result;
+        if (signature || GetTickCount() - start >= TIMEOUT_RESET) break;
+        Sleep(SIGNATURE_POLL_MS);
+    }
     if (!signature) return ERR_DEVICE;
     // The reset queued a unit attention; consume it so the next command runs.
     if (EvaluateSense(context) == ERR_DEVICE) return ERR_DEVICE;

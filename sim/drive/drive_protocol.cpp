@@ -46,7 +46,7 @@ void EmulatedDrive::WriteCommand(uint8_t command) {
         Note(command, {});
         return StartDeviceReset();
     }
-    if (BusyShown() || DrqShown() || phase_ == Phase::ResetHeld) return;
+    if (OwnsTaskFile()) return;
     if (command != ata::kPacket) Note(command, {});
     command_ = command;
     regs_.error = 0;
@@ -251,7 +251,7 @@ void EmulatedDrive::WriteDataWord(uint16_t value) {
 void EmulatedDrive::StartDeviceReset() {
     transfer_ = Transfer{};
     dscPendingPolls_ = 0;
-    regs_.status = ata::kBsy;
+    regs_.status = state_.settings.deviceResetStatus == ResetStatus::Zero ? 0 : ata::kBsy;
     const DriveTiming& timing = state_.settings.timing;
     EnterBusy(timing.resetBusyPolls, timing.resetMilliseconds, Next::DeviceResetDone);
 }

@@ -38,6 +38,10 @@ struct DriveTiming {
     uint32_t seekCompletePolls = 0;
 };
 
+// What the status register shows while DEVICE RESET runs: BSY, or 0 (neither BSY nor DRDY)
+// as some drives do, which a host must not take for the reset being over.
+enum class ResetStatus { Busy, Zero };
+
 struct DriveSettings {
     DriveVariant variant = DriveVariant::Packet;
     DrivePosition position = DrivePosition::Device0;
@@ -48,6 +52,7 @@ struct DriveSettings {
     uint16_t packetCylinders = 0, packetHeads = 0, packetSectorsPerTrack = 0;
     uint8_t page2FInitial = 0x00;  // byte 2 of mode page 0x2F after power-on
     DriveTiming timing;
+    ResetStatus deviceResetStatus = ResetStatus::Busy;
 };
 
 struct MediumOptions {

@@ -85,6 +85,12 @@ bool EmulatedDrive::Selected() const {
 bool EmulatedDrive::BusyShown() const { return (regs_.status & ata::kBsy) != 0; }
 bool EmulatedDrive::DrqShown() const { return (regs_.status & ata::kDrq) != 0; }
 
+// Busy, in a data phase, or resetting (which a drive may run without showing BSY).
+bool EmulatedDrive::OwnsTaskFile() const {
+    return BusyShown() || DrqShown() || phase_ == Phase::ResetHeld ||
+           (phase_ == Phase::Busy && next_ == Next::DeviceResetDone);
+}
+
 uint8_t EmulatedDrive::ReadRegister(uint32_t offset) {
     if (Floating()) return 0xFF;
     const bool statusRead = offset == ata::kStatus || offset == ata::kControl;
@@ -114,7 +120,7 @@ void EmulatedDrive::WriteRegister(uint32_t offset, uint8_t value) {
     if (offset == ata::kStatus) return WriteCommand(value);
     if (offset == ata::kControl) return WriteControl(value);
     if (offset < ata::kError || offset > ata::kDeviceHead) return;
-    if (BusyShown() || DrqShown()) return;  // the device owns the task file
+    if (OwnsTaskFile()) return;
     switch (offset) {
         case ata::kError: regs_.features = value; break;
         case ata::kSectorCount: regs_.sectorCount = value; break;

@@ -134,6 +134,7 @@ private:
     bool Selected() const;
     bool BusyShown() const;
     bool DrqShown() const;
+    bool OwnsTaskFile() const;
     void Tick(bool statusRead);
     template <class Body>
     auto Access(Body body);

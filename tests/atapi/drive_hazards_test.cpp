@@ -50,22 +50,44 @@ protected:
     std::filesystem::path image_;
 };
 
-// Hazard: DRQ with a byte count of 0. The loops end; the drive, still in its data phase, then
-// fails the probe, so Read and Write report 20.
-TEST_F(DriveHazards, DrqWithAZeroCountEndsEveryTransfer) {
+// Hazard: DRQ with a byte count of 0. The drive then holds its data phase and takes no
+// register write but DEVICE RESET: Read and Write end with 21 and reset it before they
+// return, so the next requests run and the medium stays registered.
+TEST_F(DriveHazards, DrqWithAZeroCountEndsAReadOrWriteWith21AndTheDriveServesTheNext) {
+    Ready();
+    std::vector<uint8_t> written = Pattern(4096, 3);
+    std::vector<uint8_t> read(4096);
+    drive_->SetMaxBurst(512);
+    drive_->AnnounceZeroCount(1);
+    EXPECT_EQ(ReadBlocks(0, read), 21u);
+    EXPECT_EQ(WriteBlocks(8, written), 0u);
+    drive_->AnnounceZeroCount(0);
+    EXPECT_EQ(WriteBlocks(16, written), 21u);
+    EXPECT_EQ(ReadBlocks(8, read), 0u);
+    EXPECT_EQ(read, written);
+    EXPECT_EQ(ImageBytes(image_, 8 * 512, written.size()), written);
+    EXPECT_EQ(context_.mediumPresent, 1u);
+    EXPECT_EQ(context_.mediaFlags, MF_MEDIUM_KNOWN);
+    EXPECT_EQ(qv_.checkMedia(&context_), 0u);
+    EXPECT_EQ(context_.mediumPresent, 1u);
+}
+
+// A raw data phase ends with ERR_PHASE and leaves the drive holding DRQ; the card driver's
+// Init brings it back (a reset per position), and the medium is registered again by the next
+// CheckMedia.
+TEST_F(DriveHazards, DrqWithAZeroCountEndsARawDataPhaseAndInitRecoversTheDrive) {
     Ready();
     std::vector<uint8_t> data(4096);
     drive_->SetMaxBurst(512);
-    drive_->AnnounceZeroCount(1);
-    EXPECT_EQ(ReadBlocks(0, data), 20u);
-    Replug();
-    drive_->AnnounceZeroCount(0);
-    EXPECT_EQ(WriteBlocks(0, data), 20u);
-    Replug();
-    drive_->SetMaxBurst(512);
     drive_->AnnounceZeroCount(2);
     EXPECT_EQ(RawRead(0x28, data), ERR_PHASE);
-    Replug();
+    EXPECT_EQ(ReadBlocks(0, data), 20u);  // still in its data phase
+    clock_->Advance(2001);
+    ASSERT_TRUE(InitDrive());
+    EXPECT_EQ(qv_.checkMedia(&context_), 0u);
+    EXPECT_EQ(context_.mediumPresent, 1u);
+    EXPECT_EQ(context_.mediaFlags, MF_MEDIUM_KNOWN);
+    EXPECT_EQ(ReadBlocks(0, data), 0u);
     drive_->AnnounceZeroCount(0);
     EXPECT_EQ(RawRead(0x28, data, 254), ERR_PHASE);
 }
@@ -228,24 +250,46 @@ TEST_F(DriveHazards, ACardPulledAtAnyStepEndsTheRequestWith20) {
 
 // Hazard: a drive whose reset takes long while Init is retried every 500 ms.
 TEST_F(DriveHazards, InitRetriesFindADriveThatResetsInUnder2Seconds) {
-    for (const DWORD resetMs : {1500u, 2600u}) {
-        sim::DriveSettings settings;
-        settings.timing.resetMilliseconds = resetMs;
-        context_ = DriveContext{};
-        Insert(settings);
-        drive_->StallNextCommand();  // the first identify hangs: Init resets the drive
-        EXPECT_EQ(qv_.init(&context_), 0u);
-        int attempts = 1;
-        while (qv_.init(&context_) == 0 && attempts < 20) {
-            clock_->Advance(500);
-            ++attempts;
-        }
-        if (resetMs < 2000) {
-            EXPECT_LT(attempts, 20) << resetMs;
-        } else {
-            EXPECT_EQ(attempts, 20) << "the 2 s guard resets it again before it is done";
+    for (const auto resetStatus : {sim::ResetStatus::Busy, sim::ResetStatus::Zero}) {
+        for (const DWORD resetMs : {1500u, 2600u}) {
+            sim::DriveSettings settings;
+            settings.timing.resetMilliseconds = resetMs;
+            settings.deviceResetStatus = resetStatus;
+            context_ = DriveContext{};
+            Insert(settings);
+            drive_->StallNextCommand();  // the first identify hangs: Init resets the drive
+            EXPECT_EQ(qv_.init(&context_), 0u);
+            int attempts = 1;
+            while (qv_.init(&context_) == 0 && attempts < 20) {
+                clock_->Advance(500);
+                ++attempts;
+            }
+            if (resetMs < 2000) {
+                EXPECT_LT(attempts, 20) << resetMs;
+            } else {
+                EXPECT_EQ(attempts, 20) << "the 2 s guard resets it again before it is done";
+            }
         }
     }
+}
+
+// Hazard: a drive that reads status 0, not BSY, for as long as DEVICE RESET runs. The reset
+// wait lasts until the drive shows its signature, and the drive then serves the next request.
+TEST_F(DriveHazards, AResetShowingStatusZeroIsWaitedForUntilItsEnd) {
+    sim::DriveSettings settings;
+    settings.deviceResetStatus = sim::ResetStatus::Zero;
+    settings.timing.resetMilliseconds = 400;
+    Ready(settings);
+    std::vector<uint8_t> data(4096);
+    const DWORD start = clock_->TickCount();
+    EXPECT_EQ(qv_.command(&context_, 255, nullptr), 0u);
+    EXPECT_GE(clock_->TickCount() - start, 400u);
+    EXPECT_LT(clock_->TickCount() - start, 500u);
+    EXPECT_EQ(ReadBlocks(0, data), 0u);
+    drive_->SetMaxBurst(512);
+    drive_->AnnounceZeroCount(1);  // Read resets the drive itself
+    EXPECT_EQ(ReadBlocks(0, data), 21u);
+    EXPECT_EQ(ReadBlocks(0, data), 0u);
 }
 
 // Hazard: an ATA drive answering at the second position; its software reset selects device 0.
@@ -263,17 +307,6 @@ TEST_F(DriveHazards, AnAtaDriveAtTheSecondPositionIsFoundAfterItsReset) {
     EXPECT_EQ(qv_.checkMedia(&context_), ERR_DEVICE);  // the insertion, reported once
     EXPECT_EQ(qv_.checkMedia(&context_), 0u);
     EXPECT_EQ(context_.mediumPresent, 1u);
-}
-
-// Hazard: DEVICE RESET while the drive holds a data phase.
-TEST_F(DriveHazards, AResetInTheMiddleOfADataPhaseReturnsTheDriveToService) {
-    Ready();
-    drive_->SetMaxBurst(512);
-    drive_->AnnounceZeroCount(1);
-    std::vector<uint8_t> data(4096);
-    EXPECT_EQ(ReadBlocks(0, data), 20u);  // left holding DRQ
-    EXPECT_EQ(qv_.command(&context_, 255, nullptr), 0u);
-    EXPECT_EQ(ReadBlocks(0, data), 0u);
 }
 
 }  // namespace

@@ -71,11 +71,13 @@ TEST_F(Exports, InitFindsADriveThatAnswersOnlyAtTheSecondPosition) {
 
 TEST_F(Exports, FailedInitsResetEachPositionAtMostOncePer2Seconds) {
     context_.mediumPresent = 1;
+    context_.mediaFlags = MF_MEDIUM_KNOWN | MF_WRITE_PROTECTED | MF_REMOVAL_PENDING;
     drive_.latchWrites = false;  // nothing answers anywhere
     drive_.registers[4] = drive_.registers[5] = 0xFF;
     EXPECT_EQ(qv_.init(&context_), 0u);
     EXPECT_EQ(context_.driveSelect, 0xB0);
     EXPECT_EQ(context_.mediumPresent, 0u);
+    EXPECT_EQ(context_.mediaFlags, MF_REMOVAL_PENDING);  // the medium is read again
     EXPECT_EQ(Count("W7=08"), 2u);
     EXPECT_EQ(context_.lastResetTick[0], Now());
     EXPECT_EQ(context_.lastResetTick[1], Now());
@@ -316,19 +318,28 @@ TEST_F(Exports, RequestsTheProtocolCannotCarryAreRefusedBeforeTheDriveIsTouched)
     EXPECT_EQ(drive_.trace, Trace{});
 }
 
-TEST_F(Exports, DrqWithAZeroCountEndsAReadOrWriteWith21) {
+// The drive, holding DRQ, takes no register writes but DEVICE RESET: the request resets it
+// before it returns, so the next ones need nothing else.
+TEST_F(Exports, DrqWithAZeroCountEndsAReadOrWriteWith21AndTheDriveIsResetForTheNext) {
     RegisterMedium(context_, 1000);
     std::vector<BYTE> buffer(1024);
     auto request = SplitRequest<2>(0, buffer.data(), 1024);
-    Reply reply = Returns(Bytes(1024));
-    reply.bursts = {512, 0};
-    script_.Queue(0x28, reply);
-    EXPECT_EQ(qv_.read(&context_, request.request()), 21u);
-    drive_.Status({0x50});  // the stuck device was dealt with
-    Reply stuck = Takes(1024);
-    stuck.bursts = {0};
-    script_.Queue(0x2A, stuck);
-    EXPECT_EQ(qv_.write(&context_, request.request()), 21u);
+    for (const uint8_t opcode : {0x28, 0x2A}) {
+        Reply stuck = opcode == 0x28 ? Returns(Bytes(1024)) : Takes(1024);
+        stuck.bursts = {512, 0};
+        script_.Queue(opcode, stuck);
+        const auto transfer = opcode == 0x28 ? qv_.read : qv_.write;
+        const int resets = script_.resets;
+        EXPECT_EQ(transfer(&context_, request.request()), 21u) << int(opcode);
+        EXPECT_EQ(script_.resets, resets + 1) << int(opcode);
+        EXPECT_EQ(context_.mediumPresent, 1u);
+        EXPECT_EQ(context_.mediaFlags, MF_MEDIUM_KNOWN);
+
+        script_.Queue(opcode, opcode == 0x28 ? Returns(Bytes(1024, 5)) : Takes(1024));
+        EXPECT_EQ(transfer(&context_, request.request()), 0u) << int(opcode);
+    }
+    EXPECT_EQ(buffer, Bytes(1024, 5));
+    EXPECT_EQ(script_.written.back(), Bytes(1024, 5));
 }
 
 // --- CheckMedia ---

@@ -251,19 +251,35 @@ TEST_F(AtaMediaStatus, TheCommandFollowsAShortIdleWait) {
     EXPECT_EQ(Now() - start, 30u);
 }
 
-TEST_F(AtaMediaStatus, APulledCardForgetsTheCapacityButNotThePresence) {
-    context_.mediaFlags = MF_MEDIUM_KNOWN | MF_REMOVAL_PENDING;
-    context_.mediumPresent = 1;
-    Answer(0x20);
-    // The window goes while the wait reads the error register, before the check reads it.
-    drive_.afterAccess = [this](const std::string& access) {
-        if (access != "R1") return;
-        platform::UnmapIoWindow(window_);
-        window_ = nullptr;
-    };
-    EXPECT_EQ(ReadAtaMediaStatus(context_), 20u);
-    EXPECT_EQ(context_.mediaFlags, MF_REMOVAL_PENDING);
-    EXPECT_EQ(context_.mediumPresent, 1u);
+// The card goes after each access in turn, seen as the window vanishing (the next access
+// faults, inside a wait or not) or as the socket's state: the medium must be read again once a
+// card answers, whichever step noticed.
+TEST_F(AtaMediaStatus, APulledCardAtAnyStepForgetsTheCapacityButNotThePresence) {
+    for (const bool windowGoes : {true, false}) {
+        uint32_t step = 1;
+        for (;; ++step) {
+            context_.mediaFlags = MF_MEDIUM_KNOWN | MF_REMOVAL_PENDING;
+            context_.mediumPresent = 1;
+            SetSocketState(socket_, SOCKET_STATE_USABLE);
+            if (window_ == nullptr) {
+                window_ = platform::MapIoWindow(drive_, ScriptedDrive::kWindowSize);
+            }
+            context_.registerWindow = window_;
+            Answer(0x20);
+            uint32_t accesses = 0;
+            drive_.afterAccess = [&](const std::string&) {
+                if (++accesses != step) return;
+                if (!windowGoes) return SetSocketState(socket_, 1);
+                platform::UnmapIoWindow(window_);
+                window_ = nullptr;
+            };
+            const DWORD result = ReadAtaMediaStatus(context_);
+            if (result != 20u) break;  // the pull came after the last access
+            EXPECT_EQ(context_.mediaFlags, MF_REMOVAL_PENDING) << windowGoes << " step " << step;
+            EXPECT_EQ(context_.mediumPresent, 1u) << windowGoes << " step " << step;
+        }
+        EXPECT_GT(step, windowGoes ? 7u : 5u) << windowGoes;
+    }
 }
 
 }  // namespace

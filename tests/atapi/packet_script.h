@@ -196,6 +196,7 @@ private:
 
     // The device's next status, after the scripted busy polls.
     void Show(uint8_t status, uint8_t reason) {
+        drive_.ownsTaskFile = phase_ != Phase::Idle;
         drive_.registers[2] = reason;
         drive_.status.clear();
         for (int i = 0; i < busyPolls_; ++i) drive_.status.push_back(0x80);

@@ -28,6 +28,9 @@ public:
     std::vector<std::string> trace;
     bool tracing = true;
     bool latchWrites = true;  // false: registers 1 to 6 keep their values (nothing answers)
+    // A device in the middle of a phase owns the task file, as real drives do: writes to
+    // registers 1 to 6 are dropped and so is every command except DEVICE RESET.
+    bool ownsTaskFile = false;
     size_t statusReads = 0;
     size_t accesses = 0;
 
@@ -67,10 +70,10 @@ public:
             dataOut.push_back(value);
             if (onDataWritten) onDataWritten();
         } else if (offset == 7) {
-            if (onCommand) onCommand(value);
+            if (onCommand && (!ownsTaskFile || value == 0x08)) onCommand(value);
         } else if (offset == kControlOffset) {
             if (onControl) onControl(value);
-        } else if (latchWrites) {
+        } else if (latchWrites && !ownsTaskFile) {
             registers[offset] = value;
         }
     }

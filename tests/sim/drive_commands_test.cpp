@@ -121,18 +121,30 @@ TEST_F(PacketDriveCommands, DeviceResetStopsATransferInItsDataPhase) {
     EXPECT_EQ(host_.Run(TestUnitReady(), 0).error, 6 << 4);
 }
 
+// Throughout the reset the drive shows BSY, or by the switch status 0, and owns the task file
+// either way: the signature comes only at its end.
 TEST_F(PacketDriveCommands, AResetTakesTheConfiguredTimeOnThePlatformClock) {
     auto& clock = platform::UseVirtualClock(platform::MakeSystemTime(2001, 1, 1));
-    sim::DriveSettings settings;
-    settings.timing.resetMilliseconds = 2500;
-    sim::EmulatedDrive drive(settings);
-    DriveHost host(drive);
-    host.Command(ata::kDeviceReset);
-    for (int i = 0; i < 50; ++i) EXPECT_EQ(host.Status(), ata::kBsy);
-    clock.Advance(2499);
-    EXPECT_EQ(host.Status(), ata::kBsy);
-    clock.Advance(1);
-    EXPECT_EQ(host.Status(), 0x00);
+    for (const auto resetStatus : {sim::ResetStatus::Busy, sim::ResetStatus::Zero}) {
+        const uint8_t shown = resetStatus == sim::ResetStatus::Busy ? ata::kBsy : 0x00;
+        sim::DriveSettings settings;
+        settings.timing.resetMilliseconds = 2500;
+        settings.deviceResetStatus = resetStatus;
+        sim::EmulatedDrive drive(settings);
+        DriveHost host(drive);
+        host.Write(ata::kByteCountLow, 0x55);
+        host.Command(ata::kDeviceReset);
+        for (int i = 0; i < 50; ++i) EXPECT_EQ(host.Status(), shown);
+        host.Write(ata::kByteCountHigh, 0xAA);  // dropped
+        host.Command(ata::kPacket);             // ignored
+        EXPECT_NE(host.ByteCount(), 0xEB14);
+        clock.Advance(2499);
+        EXPECT_EQ(host.Status(), shown);
+        clock.Advance(1);
+        EXPECT_EQ(host.Status(), 0x00);
+        EXPECT_EQ(host.ByteCount(), 0xEB14);
+        EXPECT_EQ(host.Sense(), (Sense{6, 0x29, 0}));
+    }
     platform::UseRealClock();
 }
 
