@@ -21,10 +21,11 @@ ui::TextString ListingPattern(const ui::TextString& folder) {
 bool IsEndOfListing(DWORD code) { return code == ERROR_NO_MORE_FILES || code == ERROR_NO_MORE_ITEMS; }
 
 void AddProgress(const TransferContext& context, DWORD size) {
-    // Unsigned 32-bit arithmetic, the quotient truncated; an empty tree adds nothing.
-    const DWORD increment = context.totalBytes == 0 ? 0 : (size * 100u) / context.totalBytes;
+    const uint64_t increment = ProgressIncrement(size, context.totalBytes);
     const DWORD now = progressPercent.load(std::memory_order_relaxed);
-    if (now + increment < PROGRESS_CAP) progressPercent.store(now + increment, std::memory_order_relaxed);
+    if (now + increment < PROGRESS_CAP) {
+        progressPercent.store(now + static_cast<DWORD>(increment), std::memory_order_relaxed);
+    }
 }
 
 // The outcome of one file's step as the walk sees it.
@@ -47,6 +48,11 @@ ResultCode CopyFileEntry(TransferContext& context, const ui::TextString& folder,
 }
 
 }  // namespace
+
+uint64_t ProgressIncrement(DWORD size, DWORD totalBytes) {
+    if (totalBytes == 0) return 0;
+    return (uint64_t{size} * 100u) / totalBytes;
+}
 
 ResultCode CreateFolderChain(TransferContext&, const ui::TextString& path) {
     ResultCode result = RESULT_SUCCESS;

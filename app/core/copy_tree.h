@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "result_code.h"
 #include "transfer_job.h"
 
@@ -22,6 +24,9 @@ ResultCode CreateFolderChain(TransferContext& context, const ui::TextString& pat
 DWORD CountTreeBytes(TransferContext& context, const ui::TextString& folder);
 // Copies the files below `folder` by the job's mode; the first nonzero result ends the walk.
 ResultCode CopyTree(TransferContext& context, const ui::TextString& folder);
+// What one file of `size` bytes adds to the percentage, out of `totalBytes` (truncated; 0 for
+// an empty tree). Wide enough for any file: a product in 32 bits wraps above about 42 MB.
+uint64_t ProgressIncrement(DWORD size, DWORD totalBytes);
 // Removes a folder and everything below it; nothing is checked.
 void DeleteTree(const ui::TextString& folder);
 // Clears read-only and system, so the entry can be deleted or overwritten.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "backup_application.h"
+#include "device_name.h"
 #include "drive_folder.h"
 #include "program_objects.h"
 
@@ -14,26 +15,7 @@ constexpr DWORD IOCTL_DRIVE_INFO = 250;
 constexpr DWORD DRIVE_INFO_BYTES = 272;
 constexpr DWORD DRIVE_INFO_FOLDER_OFFSET = 16;
 constexpr int DRIVE_INFO_FOLDER_UNITS = 128;
-constexpr int DEVICE_NAME_BYTES = 40;
 constexpr int CARD_DEVICE_COUNT = 10;
-
-// The device name from HKEY_LOCAL_MACHINE\Ident "Name", at most 19 characters; empty when the
-// value cannot be read. The key's open error, or 0.
-LONG ReadDeviceName(WCHAR (&name)[DEVICE_NAME_BYTES / sizeof(WCHAR)]) {
-    name[0] = 0;
-    DWORD size = DEVICE_NAME_BYTES;
-    HKEY key;
-    const LONG opened = RegOpenKeyEx(HKEY_LOCAL_MACHINE, u"Ident", 0, KEY_QUERY_VALUE, &key);
-    if (opened != ERROR_SUCCESS) return opened;
-    if (RegQueryValueEx(key, u"Name", nullptr, nullptr, reinterpret_cast<LPBYTE>(name), &size) !=
-        ERROR_SUCCESS) {
-        name[0] = 0;
-    }
-    RegCloseKey(key);
-    // A value that filled the buffer to its end carries no terminator of its own.
-    name[DEVICE_NAME_BYTES / sizeof(WCHAR) - 1] = 0;
-    return ERROR_SUCCESS;
-}
 
 // Asks one card device for its folder; true and `folder` filled (always terminated, at most
 // 127 characters) when it answers.
@@ -59,7 +41,7 @@ bool AskCardDevice(int index, WCHAR (&folder)[DRIVE_INFO_FOLDER_UNITS]) {
 }  // namespace
 
 ResultCode BackupApplication::DiscoverDrive(ui::TextString& backupPath) {
-    WCHAR deviceName[DEVICE_NAME_BYTES / sizeof(WCHAR)];
+    WCHAR deviceName[DEVICE_NAME_CHARS];
     const LONG opened = ReadDeviceName(deviceName);
     if (opened != ERROR_SUCCESS) return static_cast<ResultCode>(opened);
 

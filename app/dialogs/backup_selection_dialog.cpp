@@ -1,29 +1,12 @@
 #include "backup_selection_dialog.h"
 
+#include "../core/device_name.h"
 #include "../core/drive_folder.h"
 #include "../resources/resource.h"
 
-namespace {
-constexpr int DEVICE_NAME_CHARS = 20;
-
-// At most 19 characters, always terminated; empty when it cannot be read.
-void ReadDeviceName(WCHAR (&name)[DEVICE_NAME_CHARS]) {
-    name[0] = 0;
-    HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, u"Ident", 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
-        DWORD size = sizeof name;
-        if (RegQueryValueEx(key, u"Name", nullptr, nullptr, reinterpret_cast<LPBYTE>(name), &size) != ERROR_SUCCESS) {
-            name[0] = 0;
-        }
-        RegCloseKey(key);
-    }
-    // A value that fills the buffer carries no terminator of its own.
-    name[DEVICE_NAME_CHARS - 1] = 0;
-}
-}  // namespace
-
 void ListDeviceBackups(ui::StringList& names) {
     WCHAR deviceName[DEVICE_NAME_CHARS];
+    // Without the key the name is empty, and every folder is offered.
     ReadDeviceName(deviceName);
     names.RemoveAll();
     const ui::TextString pattern = ui::TextString(driveFolder) + u"\\*.*";

@@ -1,6 +1,7 @@
 // Backups as a user makes them: Backup in the main dialog, the progress dialog, the closing
 // message; and what the object store and the drive's disk hold afterwards.
 #include <core/backup_engine.h>
+#include <core/copy_tree.h>
 #include <platform/host_folder_backend.h>
 
 #include <fstream>
@@ -119,7 +120,8 @@ TEST_F(BackupScenarioTest, ABackupFolderThatCannotBeCreatedGivesItsCodeAndCopies
     StartAction(IDC_BACKUP);
     EXPECT_EQ(ClosingMessage(), u"Application Error 3\nWrite failed. Make sure disk is inserted into drive.");
     EXPECT_FALSE(Exists(kBackup));
-    EXPECT_EQ(std::count(deviceGate->Opened().begin(), deviceGate->Opened().end(), u"a.txt"), 0);
+    const auto opened = deviceGate->Opened();
+    EXPECT_EQ(std::count(opened.begin(), opened.end(), u"a.txt"), 0);
 }
 
 TEST_F(BackupScenarioTest, AWriteProtectedDiskGivesMessageSix) {
@@ -190,6 +192,22 @@ TEST_F(BackupScenarioTest, ProgressStaysBelowNinetyFiveWhileCopyingAndAPauseCome
     EXPECT_EQ(PerformBackup(fresh, job), 0u);
     EXPECT_EQ(Clock().ElapsedMilliseconds() - before, 500u);
     EXPECT_EQ(progressPercent.load(), 100u);
+}
+
+TEST_F(BackupScenarioTest, TheIncrementIsTheTruncatedShareOfAnyFileSize) {
+    struct Case {
+        DWORD size, total;
+        uint64_t increment;
+    } cases[] = {
+        {0, 0, 0},                     // an empty tree adds nothing
+        {1, 3, 33},                    // truncated
+        {50'000'000, 100'000'000, 50}, // a product above 32 bits
+        {0xFFFFFFFF, 0xFFFFFFFF, 100},
+        {0xFFFFFFFF, 1, 429'496'729'500},  // a total that wrapped past 4 GB
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ProgressIncrement(c.size, c.total), c.increment) << c.size << " of " << c.total;
+    }
 }
 
 TEST_F(BackupScenarioTest, ATreeOfEmptyFilesStaysAtZeroUntilTheEnd) {

@@ -66,17 +66,41 @@ TEST_F(BackupSelectionTest, ADriveFolderOfABackslashAloneGivesAPathWithTwo) {
     EXPECT_EQ(dialog->selectedPath, ui::TextString(u"\\\\Field 3-18-1999 23.05"));
 }
 
-TEST_F(BackupSelectionTest, ANameWithoutTerminatorInTheRegistryIsCutToNineteenCharacters) {
-    testing_support::LoadHive(R"(REGEDIT4
-
-[HKEY_LOCAL_MACHINE\Ident]
-"Name"="ABCDEFGHIJKLMNOPQRSTUVWXYZ"
-)");
-    MakeFolder(u"\\Storage\\ABCDEFGHIJKLMNOPQRS 1-1-1999 1.00");
-    Open();
-    EXPECT_EQ(Offered().size(), 1u) << "a name too long for its field is not read and matches everything";
-    Press(window.window, IDCANCEL);
-    EXPECT_EQ(ui->Result(), IDCANCEL);
+TEST_F(BackupSelectionTest, TheDeviceNameAndTheDriveFolderDecideWhatIsOfferedAndEscapeCancels) {
+    const std::u16string nineteen = u"ABCDEFGHIJKLMNOPQRS 1-1-1999 1.00", other = u"Other 1-1-1999 1.00";
+    MakeFolder(u"\\Storage\\" + nineteen);
+    MakeFolder(u"\\Storage\\" + other);
+    const char16_t twenty[] = u"ABCDEFGHIJKLMNOPQRST";  // stored as 40 bytes, no terminator
+    struct Case {
+        const char* what;
+        const char* hive;
+        const BYTE* name;  // a raw value written after the hive, when given
+        const char16_t* driveFolder;
+        std::vector<std::u16string> offered;
+    } cases[] = {
+        {"a name filling its 40 bytes is cut to 19 characters", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Ident]\n",
+         reinterpret_cast<const BYTE*>(twenty), u"\\Storage", {nineteen}},
+        {"no name value: every folder", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Ident]\n", nullptr, u"\\Storage",
+         {nineteen, other}},
+        {"no Ident key: every folder", "REGEDIT4\n", nullptr, u"\\Storage", {nineteen, other}},
+        {"a drive folder that is not there: nothing", kDefaultHive, nullptr, u"\\Missing", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing_support::LoadHive(c.hive);
+        if (c.name != nullptr) {
+            HKEY key;
+            ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, u"Ident", 0, 0, &key), 0);
+            ASSERT_EQ(RegSetValueEx(key, u"Name", 0, REG_SZ, c.name, 40), 0);
+            RegCloseKey(key);
+        }
+        wcscpy(driveFolder, c.driveFolder);
+        Open();
+        EXPECT_EQ(Offered(), c.offered);
+        automation::PressKey(VK_ESCAPE);
+        EXPECT_EQ(ui->Result(), IDCANCEL);
+        EXPECT_TRUE(dialog->selectedPath.IsEmpty());
+    }
 }
 
 TEST_F(BackupSelectionTest, RestoreThenCancelInTheSelectionReturnsToTheMainDialog) {

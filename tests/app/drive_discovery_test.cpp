@@ -1,6 +1,7 @@
 // Finding the drive through the card devices, and the backup folder's name.
 #include <core/drive_folder.h>
 #include <core/program_objects.h>
+#include <dialogs/backup_selection_dialog.h>
 
 #include <array>
 
@@ -11,6 +12,7 @@ namespace {
 using app_test::CardDeviceCounts;
 using app_test::CountingCardDevice;
 using Behaviour = CountingCardDevice::Behaviour;
+using app_test::Terminated;
 
 class DriveDiscoveryTest : public app_test::HandheldTest {
 protected:
@@ -114,26 +116,58 @@ TEST_F(DriveDiscoveryTest, AMissingIdentKeyReturnsItsErrorWithoutLookingForTheDr
     EXPECT_EQ(ui::TextString(driveFolder), ui::TextString(u"\\Earlier"));
 }
 
-TEST_F(DriveDiscoveryTest, ANameThatDoesNotFitLeavesTheDeviceNameEmptyAndNothingIsReadPastIt) {
-    Offer(0, Behaviour::Answer, app_test::Terminated(u"Storage"));
-    // 19 characters fit the 40-byte buffer with the terminator; 20 do not.
-    testing_support::LoadHive("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Ident]\n\"Name\"=\"ABCDEFGHIJKLMNOPQRS\"\n");
-    ASSERT_EQ(backupApplication.DiscoverDrive(path), 0u);
-    EXPECT_EQ(path, ui::TextString(u"\\Storage\\ABCDEFGHIJKLMNOPQRS 3-18-1999 23.05"));
-    testing_support::LoadHive("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Ident]\n\"Name\"=\"ABCDEFGHIJKLMNOPQRST\"\n");
-    ASSERT_EQ(backupApplication.DiscoverDrive(path), 0u);
-    EXPECT_EQ(path, ui::TextString(u"\\Storage\\ 3-18-1999 23.05"));
+// Leaves a stretch of the stack full of 'Z', as earlier calls may leave it.
+[[gnu::noinline]] void DirtyTheStack() {
+    volatile char16_t dirt[2048];
+    for (auto& unit : dirt) unit = u'Z';
 }
 
-TEST_F(DriveDiscoveryTest, ANameStoredWithoutTerminatorThatFillsTheBufferIsCutTo19) {
+// The device name as both of its readers see it: the backup folder's name begins with it, and
+// the restore offers the folders that begin with it.
+TEST_F(DriveDiscoveryTest, BothReadersTakeTheNameUpToWhereTheStoredValueEnds) {
     Offer(0, Behaviour::Answer, app_test::Terminated(u"Storage"));
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, u"Ident", 0, nullptr, 0, 0, nullptr, &key, nullptr), 0);
-    const char16_t twenty[] = u"ABCDEFGHIJKLMNOPQRST";  // 40 bytes without the terminator
-    ASSERT_EQ(RegSetValueEx(key, u"Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(twenty), 40), 0);
-    RegCloseKey(key);
-    ASSERT_EQ(backupApplication.DiscoverDrive(path), 0u);
-    EXPECT_EQ(path, ui::TextString(u"\\Storage\\ABCDEFGHIJKLMNOPQRS 3-18-1999 23.05"));
+    ASSERT_TRUE(CreateDirectory(u"\\Storage", nullptr));
+    const std::u16string folders[] = {u"ab 1-1-1999 1.00", u"ABCDEFGHIJKLMNOPQRS 1-1-1999 1.00", u"Field 1-1-1999 1.00"};
+    for (const auto& folder : folders) ASSERT_TRUE(CreateDirectory((u"\\Storage\\" + folder).c_str(), nullptr));
+
+    struct Case {
+        const char* what;
+        std::u16string stored;  // the value's bytes exactly as stored, terminator only if given
+        DWORD bytes;            // how many of them
+        std::u16string name;
+    } cases[] = {
+        {"terminated", Terminated(u"Field"), 12, u"Field"},
+        {"two characters without terminator", u"ab", 4, u"ab"},
+        {"an odd byte count", u"abc", 5, u"ab"},
+        {"19 characters and the terminator", Terminated(u"ABCDEFGHIJKLMNOPQRS"), 40, u"ABCDEFGHIJKLMNOPQRS"},
+        {"20 characters without terminator", u"ABCDEFGHIJKLMNOPQRST", 40, u"ABCDEFGHIJKLMNOPQRS"},
+        {"20 characters and the terminator: too long", Terminated(u"ABCDEFGHIJKLMNOPQRST"), 42, u""},
+        {"no value", u"", 0, u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing_support::LoadHive("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Ident]\n");
+        if (c.bytes > 0) {
+            HKEY key;
+            ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, u"Ident", 0, 0, &key), 0);
+            ASSERT_EQ(RegSetValueEx(key, u"Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(c.stored.data()), c.bytes), 0);
+            RegCloseKey(key);
+        }
+        DirtyTheStack();
+        ASSERT_EQ(backupApplication.DiscoverDrive(path), 0u);
+        EXPECT_EQ(path.str(), u"\\Storage\\" + c.name + u" 3-18-1999 23.05");
+
+        std::vector<std::u16string> expected;
+        for (const auto& folder : folders) {
+            if (folder.starts_with(c.name)) expected.push_back(folder);
+        }
+        ui::StringList offered;
+        DirtyTheStack();
+        ListDeviceBackups(offered);
+        std::vector<std::u16string> got;
+        for (auto position = offered.GetHeadPosition(); position != 0;) got.push_back(offered.GetNext(position).str());
+        EXPECT_EQ(got, expected);
+    }
 }
 
 }  // namespace
