@@ -108,9 +108,26 @@ public:
 
     // 2 for a missing last part, 3 for a missing or non-folder part before it.
     DWORD Locate(const PathParts& path, HostPlace& place) {
-        place.store = StatEntry(root_);
+        // The common case, every part spelled as on the host, costs the store's side one stat:
+        // the host resolving the whole path is what the walk would find part by part (each
+        // exact spelling first, every part before the last a folder). The ROM side still walks.
+        std::optional<HostEntry> exact;
+        if (!path.empty()) {
+            stdfs::path whole = root_;
+            for (const auto& part : path) whole /= ToUtf8(part);
+            exact = StatEntry(std::move(whole));
+        }
+        place.store = exact ? std::nullopt : StatEntry(root_);
         place.rom = rom_.empty() ? std::nullopt : StatEntry(rom_);
         if (place.rom && !place.rom->IsFolder()) place.rom.reset();
+        if (exact) {
+            for (size_t i = 0; i < path.size() && place.rom; ++i) {
+                place.rom = FindChild(place.rom->path, path[i]);
+                if (i + 1 < path.size() && place.rom && !place.rom->IsFolder()) place.rom.reset();
+            }
+            place.store = std::move(exact);
+            return 0;
+        }
         for (size_t i = 0; i < path.size(); ++i) {
             const bool last = i + 1 == path.size();
             HostPlace next;
