@@ -147,6 +147,35 @@ TEST_F(FatVolumeTest, EveryCallLeavesItsChangesOnTheMedium) {
     EXPECT_TRUE(replayed == disk_->Bytes());
 }
 
+// A file's last sector is written without reading it first when nothing after the write is
+// the file's; a write into the middle of a sector keeps the bytes around it.
+TEST_F(FatVolumeTest, PartialSectorsKeepTheFileAndTheLastCostsNoRead) {
+    Format(kSmallFat16, kSmallFat16Kib);
+    const std::u16string path = u"\\Storage\\odd.bin";
+    std::string expected = Pattern(1000, 3);
+    ASSERT_EQ(WriteWhole(u"\\Storage\\first.bin", "the root folder is read by now"), 0u);
+    const uint64_t reads = disk_->Requests(testing_support::RequestKind::Read);
+    ASSERT_EQ(WriteWhole(path, expected), 0u);
+    EXPECT_EQ(disk_->Requests(testing_support::RequestKind::Read), reads);
+    const struct {
+        LONG offset;
+        size_t size;
+    } writes[] = {{100, 100}, {990, 30}, {1020, 7}, {0, 3}};
+    for (const auto& w : writes) {
+        HANDLE file = CreateFile(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        const std::string bytes = Pattern(w.size, static_cast<unsigned>(w.offset));
+        SetFilePointer(file, w.offset, nullptr, FILE_BEGIN);
+        DWORD put = 0;
+        ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr));
+        CloseHandle(file);
+        expected.resize(std::max(expected.size(), w.offset + w.size));
+        expected.replace(static_cast<size_t>(w.offset), w.size, bytes);
+        MountSnapshot();
+        EXPECT_EQ(ReadWhole(u"\\Copy\\odd.bin"), expected) << "after writing at " << w.offset;
+    }
+}
+
 // A new entry whose long-name slots end one cluster and whose short entry starts another (not
 // the next on the disk): every prefix of its writes passes fsck.fat, so no cut leaves
 // long-name slots that no short entry ends.
