@@ -100,7 +100,32 @@ private:
             }
             return card_.PullAfterAccesses(static_cast<unsigned>(std::stoul(count)));
         }
-        return "unknown card action: " + action;
+        if (action == "tap-window") return TapWindow(Word(line, 1));
+        return "unknown action: " + action;
+    }
+
+    // A window that came up behind another (the restore's question behind the progress dialog
+    // that its user-interface thread showed a moment later) is brought forward as a user does:
+    // a tap on its edge.
+    std::string TapWindow(const std::string& templateId) {
+        if (templateId.empty() || templateId.find_first_not_of("0123456789") != std::string::npos) {
+            return "tap-window needs a template id";
+        }
+        const int id = std::stoi(templateId);
+        automation::Settle();
+        for (const auto& window : automation::Windows()) {
+            if (window.templateId != id) continue;
+            if (!window.active) automation::ClickPoint(POINT{window.rect.left + 3, window.rect.top + 3});
+            const HWND target = window.window;
+            if (automation::WaitUntil([target] {
+                    auto now = automation::Window(target);
+                    return now && now->active;
+                })) {
+                return "";
+            }
+            return "the window of template " + templateId + " did not come forward";
+        }
+        return "no window of template " + templateId + " is shown";
     }
 
     // The automation script of a run, cut at its `! ACTION` lines; line numbers stay the file's.
@@ -142,7 +167,7 @@ private:
             std::istringstream script(segment.script);
             outcome = automation::RunScript(script, name_, log_, ended);
             if (!outcome.ok || segment.action.empty()) break;
-            Say("> !" + segment.action + "\n");
+            Say(">" + segment.action + "\n");
             if (std::string error = CardAction(segment.action); !error.empty()) {
                 outcome = {false, name_ + ":" + std::to_string(segment.actionLine) + ": " + error};
                 break;

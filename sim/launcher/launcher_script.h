@@ -3,7 +3,7 @@
 // and after each `run` line the automation script (see platform/ui/script.h) that drives that
 // program, up to the next line of the launcher's own. Inside it, a line `! ACTION` runs one of
 // the handheld's card actions while the program goes on (`! pull-card` while a question is
-// up). Every program must have ended when its part of the script is over. Every window shown
+// up), or `! tap-window TEMPLATE`, a tap on the edge of a window that lies behind another. Every program must have ended when its part of the script is over. Every window shown
 // is printed with its texts.
 #pragma once
 

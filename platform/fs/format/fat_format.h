@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "../../include/windef.h"
+#include <windef.h>
 #include "fat_layout.h"
 
 namespace platform::fat_format {

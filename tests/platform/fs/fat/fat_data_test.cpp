@@ -10,21 +10,19 @@
 namespace fat_tests {
 namespace {
 
+// The room the volume has, as a file that grows in 4 KiB steps until refused finds it; the
+// file is deleted again.
 DWORD FreeClusterBytes() {
-    // Free space as the volume counts it, seen through a file that grows until refused would
-    // be slow; the FAT's own count is what every allocation checks.
     HANDLE probe = CreateFile(u"\\Storage\\FREE.PRB", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD high = 0;
-    DWORD low = 0;
-    // Grow in steps of 4 KiB until the volume says full; then give it all back.
+    DWORD size = 0;
     for (;;) {
-        const DWORD next = low + 4096;
+        const DWORD next = size + 4096;
         if (SetFilePointer(probe, static_cast<LONG>(next), nullptr, FILE_BEGIN) != next || !SetEndOfFile(probe)) break;
-        low = next;
+        size = next;
     }
     CloseHandle(probe);
     DeleteFile(u"\\Storage\\FREE.PRB");
-    return low + high;
+    return size;
 }
 
 TEST_F(FatVolumeTest, FullDiskRefusesWithNothingHalfAdded) {

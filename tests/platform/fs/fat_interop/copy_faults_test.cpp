@@ -118,7 +118,8 @@ TEST_P(CopyFaults, EveryFaultAtEveryStepLeavesASoundVolume) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Images, CopyFaults, ::testing::Values(kFloppy12, ImageKind{"FAT16", 16384, "", 0}),
+INSTANTIATE_TEST_SUITE_P(Images, CopyFaults, ::testing::Values(kFloppy12, ImageKind{"FAT16", 16384, "", 0},
+                                                           ImageKind{"FAT32", 34 * 1024, "-F 32", 0}),
                          [](const auto& info) {
                              std::string name = info.param.name;
                              for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';

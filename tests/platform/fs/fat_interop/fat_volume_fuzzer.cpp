@@ -19,7 +19,7 @@ namespace {
 
 using testing_support::MemoryDiskDevice;
 
-constexpr DWORD kSectors = 2880;  // a 1.44 MB diskette: FAT12, tables in the first 17 KB
+constexpr DWORD kSectors = 720;  // a 360 KB diskette: FAT12, tables in the first 6 KB
 constexpr size_t kPatchWindow = 64 * 1024;
 constexpr int kMaxEntries = 512;
 

@@ -1,6 +1,6 @@
 // The format utility: the layout it picks is the one mkfs.fat picks for a disk of that size, the
-// volume it writes passes fsck.fat and takes files from mtools, and a disk that cannot take a
-// volume is refused with an error.
+// volume it writes passes fsck.fat, takes files from mtools and mounts here, and a disk that
+// cannot take a volume is refused with an error.
 #include <platform/devices.h>
 #include <platform/fat_volume.h>
 #include <winerror.h>
@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "../../../../platform/fs/format/fat_format.h"
+#include "fat_image_fixture.h"
 #include "pc_tools.h"
 #include "support/memory_disk_device.h"
 #include "support/temp_folder.h"
@@ -70,7 +71,10 @@ struct SizeCase {
 
 class FatFormat : public ::testing::Test {
 protected:
-    void TearDown() override { platform::ResetDevices(); }
+    void TearDown() override {
+        platform::ResetDevices();
+        platform::ResetFileSystem();
+    }
 
     testing_support::TempFolder temp_;
 };
@@ -165,6 +169,13 @@ TEST_F(FatFormat, WritesVolumesThatFsckAcceptsAndMtoolsFills) {
         ASSERT_EQ(fat_interop::RunTool("mcopy -i " + img + " '::A long file name.bin' " +
                                        fat_interop::Quoted(back.string())).exitCode, 0);
         EXPECT_EQ(fat_interop::ReadHostFile(back), bytes);
+
+        // and the platform mounts it and reads what mcopy put there
+        ASSERT_NE(MemoryDiskDevice::Register(1, MemoryDiskDevice::OverImage(image, c.bytesPerSector)), nullptr);
+        ASSERT_EQ(platform::MountFatVolume(u"Card", u"DSK1:"), 0u);
+        EXPECT_EQ(fat_interop::ReadCeFile(u"\\Card\\A long file name.bin"), bytes);
+        platform::UnmountFatVolume(u"Card");
+        platform::ResetDevices();
     }
 }
 
