@@ -95,8 +95,9 @@ private:
     [[nodiscard]] DWORD ReadRuns(const ClusterRuns& runs, uint8_t* buffer);
     [[nodiscard]] DWORD MoveFileBytes(FileNode& node, uint64_t offset, uint64_t count,
                                       uint8_t* buffer, bool write);
+    // restPastEnd: the bytes after this range, in its last sector, lie past the file's end.
     [[nodiscard]] DWORD MoveDiskBytes(uint64_t address, uint64_t count, uint8_t* buffer,
-                                      bool write);
+                                      bool write, bool restPastEnd = false);
     [[nodiscard]] DWORD WriteRange(FileNode& node, uint64_t offset, const uint8_t* data,
                                    uint64_t count);
     [[nodiscard]] DWORD ZeroFill(FileNode& node, uint64_t offset, uint64_t count);

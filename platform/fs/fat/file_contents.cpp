@@ -9,7 +9,8 @@
 
 namespace platform::fat {
 
-DWORD FatVolume::MoveDiskBytes(uint64_t address, uint64_t count, uint8_t* buffer, bool write) {
+DWORD FatVolume::MoveDiskBytes(uint64_t address, uint64_t count, uint8_t* buffer, bool write,
+                                bool restPastEnd) {
     const uint32_t sectorBytes = layout_.bytesPerSector;
     std::vector<uint8_t> scratch;
     while (count > 0) {
@@ -22,10 +23,16 @@ DWORD FatVolume::MoveDiskBytes(uint64_t address, uint64_t count, uint8_t* buffer
             if (error != 0) return error;
             moved = whole * sectorBytes;
         } else {
-            // A part of a sector: read it whole, and for a write put it back changed.
+            // A part of a sector: read it whole, and for a write put it back changed. A write
+            // that ends the file's bytes in this sector has nothing to keep after it, so a file's
+            // last sector costs no read.
             moved = std::min<uint64_t>(count, sectorBytes - head);
-            scratch.resize(sectorBytes);
-            if (DWORD error = disk_.Read(sector, 1, scratch.data()); error != 0) return error;
+            if (write && head == 0 && restPastEnd && moved == count) {
+                scratch.assign(sectorBytes, 0);
+            } else {
+                scratch.resize(sectorBytes);
+                if (DWORD error = disk_.Read(sector, 1, scratch.data()); error != 0) return error;
+            }
             if (write) {
                 std::memcpy(scratch.data() + head, buffer, moved);
                 if (DWORD error = disk_.Write(sector, 1, scratch.data()); error != 0) return error;
@@ -50,7 +57,9 @@ DWORD FatVolume::MoveFileBytes(FileNode& node, uint64_t offset, uint64_t count, 
         const uint64_t within = offset % clusterBytes;
         const uint64_t take = std::min(count, contiguous * clusterBytes - within);
         const uint64_t address = layout_.ClusterSector(cluster) * layout_.bytesPerSector + within;
-        if (DWORD error = MoveDiskBytes(address, take, buffer, write); error != 0) return error;
+        // node.size is still the size before this write.
+        const bool restPastEnd = offset + take >= node.size;
+        if (DWORD error = MoveDiskBytes(address, take, buffer, write, restPastEnd); error != 0) return error;
         offset += take;
         buffer += take;
         count -= take;

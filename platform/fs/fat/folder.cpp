@@ -146,16 +146,24 @@ void Folder::AdvanceFirstFree() {
     while (firstFree_ < SlotCount() && !SlotFree(firstFree_)) ++firstFree_;
 }
 
+// An entry that fits in one sector is kept within one: a sector reaches the disk whole, so a
+// write cut short never leaves long-name slots apart from their short entry.
 uint32_t Folder::FindFreeRun(uint32_t count) const {
+    const uint32_t perSector = sectorBytes_ / 32;
+    const bool inOneSector = count <= perSector;
     uint32_t start = firstFree_;
     for (uint32_t i = firstFree_; i < SlotCount(); ++i) {
         if (!SlotFree(i)) {
             start = i + 1;
-        } else if (i + 1 - start == count) {
-            return start;
+            continue;
         }
+        if (inOneSector && i % perSector == 0) start = i;
+        if (i + 1 - start == count) return start;
     }
-    return start;  // the free slots at the end, if any, and what growing adds after them
+    // The free slots at the end, if any, and what growing adds after them.
+    if (inOneSector && start / perSector != (start + count - 1) / perSector)
+        start = (start / perSector + 1) * perSector;
+    return start;
 }
 
 void Folder::Grow(const ClusterRun& run, uint32_t clusterBytes) {
@@ -174,6 +182,12 @@ const FolderEntry& Folder::Insert(uint32_t firstSlot, std::u16string_view name, 
     std::memcpy(entry.shortName.data(), shortEntry, 11);
     entry.name = std::u16string(name);
     entry.firstSlot = firstSlot;
+    // Slots passed over to keep the entry in one sector must not read as the folder's end.
+    for (uint32_t gap = endSlot_; gap < firstSlot; ++gap) {
+        std::memset(Slot(gap), 0, 32);
+        Slot(gap)[0] = kDeletedEntry;
+        MarkDirty(gap);
+    }
     uint32_t slot = firstSlot;
     if (longName) {
         const uint32_t count = LongSlotsFor(name);
