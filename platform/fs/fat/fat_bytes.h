@@ -22,6 +22,7 @@ inline void Store32(uint8_t* p, uint32_t v) {
 
 // --- boot sector and BIOS parameter block ---
 inline constexpr unsigned BS_JmpBoot = 0;
+inline constexpr unsigned BS_OEMName = 3;
 inline constexpr unsigned BPB_BytsPerSec = 11;
 inline constexpr unsigned BPB_SecPerClus = 13;
 inline constexpr unsigned BPB_RsvdSecCnt = 14;
@@ -30,10 +31,18 @@ inline constexpr unsigned BPB_RootEntCnt = 17;
 inline constexpr unsigned BPB_TotSec16 = 19;
 inline constexpr unsigned BPB_Media = 21;
 inline constexpr unsigned BPB_FATSz16 = 22;
+inline constexpr unsigned BPB_SecPerTrk = 24;
+inline constexpr unsigned BPB_NumHeads = 26;
+inline constexpr unsigned BPB_HiddSec = 28;
 inline constexpr unsigned BPB_TotSec32 = 32;
+inline constexpr unsigned BS_DrvNum16 = 36;  // FAT12/16 extended BPB
 inline constexpr unsigned BPB_FATSz32 = 36;
+inline constexpr unsigned BPB_ExtFlags = 40;
+inline constexpr unsigned BPB_FSVer = 42;
 inline constexpr unsigned BPB_RootClus = 44;
 inline constexpr unsigned BPB_FSInfo = 48;
+inline constexpr unsigned BPB_BkBootSec = 50;
+inline constexpr unsigned BS_DrvNum32 = 64;  // FAT32 extended BPB
 inline constexpr unsigned BS_55AA = 510;
 
 // --- master boot record ---

@@ -5,67 +5,23 @@
 #include <algorithm>
 #include <cstring>
 
+#include "../fat/fat_bytes.h"
+
 namespace platform::fat_format {
 namespace {
 
-// --- boot sector (BPB) ---
-constexpr size_t BS_JmpBoot = 0;
-constexpr size_t BS_OEMName = 3;
-constexpr size_t BPB_BytsPerSec = 11;
-constexpr size_t BPB_SecPerClus = 13;
-constexpr size_t BPB_RsvdSecCnt = 14;
-constexpr size_t BPB_NumFATs = 16;
-constexpr size_t BPB_RootEntCnt = 17;
-constexpr size_t BPB_TotSec16 = 19;
-constexpr size_t BPB_Media = 21;
-constexpr size_t BPB_FATSz16 = 22;
-constexpr size_t BPB_SecPerTrk = 24;
-constexpr size_t BPB_NumHeads = 26;
-constexpr size_t BPB_HiddSec = 28;
-constexpr size_t BPB_TotSec32 = 32;
-// FAT12/16 extended BPB
-constexpr size_t BS_DrvNum16 = 36;
-// FAT32 BPB
-constexpr size_t BPB_FATSz32 = 36;
-constexpr size_t BPB_ExtFlags = 40;
-constexpr size_t BPB_FSVer = 42;
-constexpr size_t BPB_RootClus = 44;
-constexpr size_t BPB_FSInfo = 48;
-constexpr size_t BPB_BkBootSec = 50;
-constexpr size_t BS_DrvNum32 = 64;
-// offsets inside the extended BPB, from its drive number
+// Offsets the formatter writes that nothing else reads: inside the extended BPB, counted
+// from its drive number.
 constexpr size_t kBootSig = 2;
 constexpr size_t kVolID = 3;
 constexpr size_t kVolLab = 7;
 constexpr size_t kFilSysType = 18;
 constexpr size_t kBootCode = 26;
-constexpr size_t BS_Signature = 510;
 
-// --- FSInfo ---
-constexpr size_t FSI_LeadSig = 0;
-constexpr size_t FSI_StrucSig = 484;
-constexpr size_t FSI_Free_Count = 488;
-constexpr size_t FSI_Nxt_Free = 492;
-constexpr size_t FSI_TrailSig = 508;
+using namespace platform::fat;
 
-// --- directory entry ---
-constexpr size_t DIR_Name = 0;
-constexpr size_t DIR_Attr = 11;
-constexpr size_t DIR_CrtTime = 14;
-constexpr size_t DIR_CrtDate = 16;
-constexpr size_t DIR_LstAccDate = 18;
-constexpr size_t DIR_WrtTime = 22;
-constexpr size_t DIR_WrtDate = 24;
-constexpr uint8_t ATTR_VOLUME_ID = 0x08;
-
-void st16(Sector& s, size_t at, uint32_t v) {
-    s[at] = static_cast<uint8_t>(v);
-    s[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void st32(Sector& s, size_t at, uint32_t v) {
-    st16(s, at, v & 0xFFFF);
-    st16(s, at + 2, v >> 16);
-}
+void st16(Sector& s, size_t at, uint32_t v) { Store16(&s[at], v); }
+void st32(Sector& s, size_t at, uint32_t v) { Store32(&s[at], v); }
 void stText(Sector& s, size_t at, std::string_view text) { std::memcpy(&s[at], text.data(), text.size()); }
 
 // Nothing boots from this volume: the code halts the processor and waits.
@@ -127,17 +83,17 @@ Sector BootSector(const FatLayout& layout, const std::string& label, uint32_t vo
     stText(s, ext + kFilSysType,
            fat32 ? "FAT32   " : layout.type == FatType::Fat16 ? "FAT16   " : "FAT12   ");
     std::copy(std::begin(kHaltForever), std::end(kHaltForever), s.begin() + code);
-    st16(s, BS_Signature, 0xAA55);
+    st16(s, BS_55AA, 0xAA55);
     return s;
 }
 
 Sector FsInfoSector(const FatLayout& layout) {
     Sector s(layout.bytesPerSector, 0);
-    st32(s, FSI_LeadSig, 0x41615252);
-    st32(s, FSI_StrucSig, 0x61417272);
+    st32(s, FSI_LeadSig, kFsInfoLead);
+    st32(s, FSI_StrucSig, kFsInfoStruct);
     st32(s, FSI_Free_Count, layout.clusterCount - 1);  // the root folder holds one cluster
     st32(s, FSI_Nxt_Free, layout.rootCluster);
-    st32(s, FSI_TrailSig, 0xAA550000);
+    st32(s, FSI_TrailSig, kFsInfoTrail);
     return s;
 }
 
@@ -164,7 +120,7 @@ Sector FirstRootSector(const FatLayout& layout, const std::string& label, FatSta
     Sector s(layout.bytesPerSector, 0);
     if (label == "NO NAME    ") return s;
     stText(s, DIR_Name, label);
-    s[DIR_Attr] = ATTR_VOLUME_ID;
+    s[DIR_Attr] = kAttrVolumeId;
     st16(s, DIR_CrtTime, stamp.time);
     st16(s, DIR_CrtDate, stamp.date);
     st16(s, DIR_LstAccDate, stamp.date);
