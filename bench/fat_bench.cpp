@@ -28,54 +28,23 @@
 #include <vector>
 
 #include "support/memory_disk_device.h"
+#include "support/host_tools.h"
 #include "support/reference_tree.h"
+#include "support/timing.h"
 
 namespace {
 
 namespace stdfs = std::filesystem;
+using bench_support::Measure;
+using bench_support::Median;
+using bench_support::Quoted;
+using bench_support::Shell;
+using bench_support::Timing;
+
+constexpr char kProgram[] = "fat_bench";
 using testing_support::MemoryDiskDevice;
 
 constexpr DWORD kVolumeSectors = 40 * 1024 * 2;  // 40 MiB: FAT16 with 2 KiB clusters
-
-struct Timing {
-    double wall = 0;  // seconds
-    double cpu = 0;   // user + system seconds, of this process or of the tool it ran
-};
-
-double CpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-template <typename Work>
-Timing Measure(int who, Work work) {
-    const double cpu = CpuSeconds(who);
-    const auto start = std::chrono::steady_clock::now();
-    if (!work()) {
-        std::fprintf(stderr, "fat_bench: a run failed\n");
-        std::exit(1);
-    }
-    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
-    return {wall.count(), CpuSeconds(who) - cpu};
-}
-
-Timing Median(std::vector<Timing> runs) {
-    std::sort(runs.begin(), runs.end(), [](const Timing& a, const Timing& b) { return a.wall < b.wall; });
-    return runs[runs.size() / 2];
-}
-
-std::string Quoted(const stdfs::path& path) {
-    std::string quoted = "'";
-    for (char c : path.string()) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-bool Shell(const std::string& command) {
-    const std::string line = "PATH=\"$PATH:/usr/sbin:/sbin\" MTOOLS_SKIP_CHECK=1 " + command + " >/dev/null 2>&1";
-    return std::system(line.c_str()) == 0;
-}
 
 // A 40 MiB image as mkfs.fat makes it, with an optional empty folder.
 bool MakeMkfsImage(const stdfs::path& image, const char* folder = nullptr) {
@@ -122,7 +91,7 @@ bool CopyTree(const std::u16string& from, const std::u16string& to) {
 Timing CeTreeCopy(const bench_support::ReferenceTree& tree) {
     MountFreshVolume();
     const std::u16string top = platform::Utf16(tree.top);
-    const Timing t = Measure(RUSAGE_SELF, [&] { return CopyTree(u"\\Host\\" + top, u"\\Card\\" + top); });
+    const Timing t = Measure(kProgram, RUSAGE_SELF, [&] { return CopyTree(u"\\Host\\" + top, u"\\Card\\" + top); });
     DropVolume();
     return t;
 }
@@ -130,7 +99,7 @@ Timing CeTreeCopy(const bench_support::ReferenceTree& tree) {
 Timing McopyTree(const stdfs::path& work, const bench_support::ReferenceTree& tree) {
     const stdfs::path image = work / "mcopy.img";
     if (!MakeMkfsImage(image)) std::exit(1);
-    return Measure(RUSAGE_CHILDREN, [&] {
+    return Measure(kProgram, RUSAGE_CHILDREN, [&] {
         return Shell("mcopy -s -i " + Quoted(image) + " " + Quoted(work / "host" / tree.top) + " ::");
     });
 }
@@ -144,7 +113,7 @@ Timing CeNames(size_t count) {
     const auto names = bench_support::PrefixedNames(count);
     MountFreshVolume();
     CreateDirectory(u"\\Card\\Names", nullptr);
-    const Timing t = Measure(RUSAGE_SELF, [&] {
+    const Timing t = Measure(kProgram, RUSAGE_SELF, [&] {
         for (const std::string& name : names)
             if (!CreateEmpty(u"\\Card\\Names\\" + platform::Utf16(name))) return false;
         return true;
@@ -160,7 +129,7 @@ Timing McopyNames(const stdfs::path& work, size_t count, int limitSeconds) {
     for (const std::string& name : bench_support::PrefixedNames(count)) std::ofstream(folder / name).close();
     const stdfs::path image = work / "names.img";
     if (!MakeMkfsImage(image, "Names")) std::exit(1);
-    return Measure(RUSAGE_CHILDREN, [&] {
+    return Measure(kProgram, RUSAGE_CHILDREN, [&] {
         const std::string mcopy = "timeout " + std::to_string(limitSeconds) + " mcopy -i " + Quoted(image);
         Shell("cd " + Quoted(folder) + " && " + mcopy + " * ::/Names");
         return true;  // a run stopped at the limit still bounds mcopy's time from below

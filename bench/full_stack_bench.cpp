@@ -36,52 +36,24 @@
 #include "default_registry.h"
 #include "drive_card.h"
 #include "sim/drive/medium_image.h"
+#include "support/host_tools.h"
 #include "support/reference_tree.h"
+#include "support/timing.h"
 
 namespace {
 
 namespace stdfs = std::filesystem;
+using bench_support::Measure;
+using bench_support::Median;
+using bench_support::Quoted;
+using bench_support::Shell;
+using bench_support::Timing;
 
-struct Timing {
-    double wall = 0;  // seconds
-    double cpu = 0;   // user + system seconds, of this process or of the tool it ran
-};
-
-double CpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
+constexpr char kProgram[] = "full_stack_bench";
 
 void Fail(const std::string& why) {
-    std::fprintf(stderr, "full_stack_bench: %s\n", why.c_str());
+    std::fprintf(stderr, "%s: %s\n", kProgram, why.c_str());
     std::exit(1);
-}
-
-template <typename Work>
-Timing Measure(int who, Work work) {
-    const double cpu = CpuSeconds(who);
-    const auto start = std::chrono::steady_clock::now();
-    if (!work()) Fail("a run failed");
-    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
-    return {wall.count(), CpuSeconds(who) - cpu};
-}
-
-Timing Median(std::vector<Timing> runs) {
-    std::sort(runs.begin(), runs.end(), [](const Timing& a, const Timing& b) { return a.wall < b.wall; });
-    return runs[runs.size() / 2];
-}
-
-std::string Quoted(const stdfs::path& path) {
-    std::string quoted = "'";
-    for (char c : path.string()) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-bool Shell(const std::string& command) {
-    const std::string line = "PATH=\"$PATH:/usr/sbin:/sbin\" MTOOLS_SKIP_CHECK=1 " + command + " >/dev/null 2>&1";
-    return std::system(line.c_str()) == 0;
 }
 
 uint64_t HostTreeBytes(const stdfs::path& top) {
@@ -169,11 +141,11 @@ int main(int argc, char** argv) {
         MountStore(work / "store");
         {
             Card card(work / "card.img");
-            backups.push_back(Measure(RUSAGE_SELF, Backup));
+            backups.push_back(Measure(kProgram, RUSAGE_SELF, Backup));
             if (!backupOnly) {
                 stdfs::remove_all(work / "restored");
                 MountStore(work / "restored");
-                restores.push_back(Measure(RUSAGE_SELF, Restore));
+                restores.push_back(Measure(kProgram, RUSAGE_SELF, Restore));
                 if (HostTreeBytes(work / "restored") != tree.totalBytes) Fail("the restore is not whole");
             }
         }
@@ -184,13 +156,13 @@ int main(int argc, char** argv) {
         std::ofstream(image).close();
         stdfs::resize_file(image, uint64_t{sim::kDefaultMediumBlocks} * 512);
         if (!Shell("mkfs.fat " + Quoted(image))) Fail("mkfs.fat");
-        mcopyIn.push_back(Measure(RUSAGE_CHILDREN, [&] {
+        mcopyIn.push_back(Measure(kProgram, RUSAGE_CHILDREN, [&] {
             return Shell("mcopy -s -i " + Quoted(image) + " " + Quoted(work / "store" / tree.top) + " ::");
         }));
         if (!backupOnly) {
             stdfs::remove_all(work / "pc-restored");
             stdfs::create_directories(work / "pc-restored");
-            mcopyOut.push_back(Measure(RUSAGE_CHILDREN, [&] {
+            mcopyOut.push_back(Measure(kProgram, RUSAGE_CHILDREN, [&] {
                 return Shell("mcopy -s -i " + Quoted(image) + " ::/" + Quoted(tree.top) + " " +
                              Quoted(work / "pc-restored"));
             }));
