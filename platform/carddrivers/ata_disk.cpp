@@ -7,7 +7,8 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
+
+#include "claim_by_function.h"
 
 namespace {
 
@@ -53,14 +54,7 @@ BOOL DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 CE_MODULE_ENTRY(DllMain)
 
 CE_EXPORT BOOL DetectATADisk(CARD_SOCKET_HANDLE socket, LPWSTR driver, DWORD driverChars) {
-    CARD_IDENTITY identity{};
-    constexpr char16_t name[] = u"ATADISK.DLL";
-    if (!CardGetIdentity(socket, &identity) || identity.functionId != CARD_FUNCTION_FIXED_DISK ||
-        driver == nullptr || driverChars < sizeof(name) / sizeof(name[0])) {
-        return FALSE;
-    }
-    std::memcpy(driver, name, sizeof(name));
-    return TRUE;
+    return carddrivers::ClaimByFunction(socket, CARD_FUNCTION_FIXED_DISK, u"ATADISK.DLL", driver, driverChars);
 }
 
 CE_EXPORT BOOL CardAttach(CARD_SOCKET_HANDLE socket) {

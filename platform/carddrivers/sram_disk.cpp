@@ -3,7 +3,7 @@
 #include <cardserv.h>
 #include <windows.h>
 
-#include <cstring>
+#include "claim_by_function.h"
 
 namespace {
 BOOL DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
@@ -11,14 +11,7 @@ BOOL DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 CE_MODULE_ENTRY(DllMain)
 
 CE_EXPORT BOOL DetectSRAMDisk(CARD_SOCKET_HANDLE socket, LPWSTR driver, DWORD driverChars) {
-    CARD_IDENTITY identity{};
-    constexpr char16_t name[] = u"SRAMDISK.DLL";
-    if (!CardGetIdentity(socket, &identity) || identity.functionId != CARD_FUNCTION_MEMORY ||
-        driver == nullptr || driverChars < sizeof(name) / sizeof(name[0])) {
-        return FALSE;
-    }
-    std::memcpy(driver, name, sizeof(name));
-    return TRUE;
+    return carddrivers::ClaimByFunction(socket, CARD_FUNCTION_MEMORY, u"SRAMDISK.DLL", driver, driverChars);
 }
 
 CE_EXPORT BOOL CardAttach(CARD_SOCKET_HANDLE) {
