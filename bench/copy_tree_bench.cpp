@@ -14,9 +14,12 @@
 #include <fstream>
 #include <string>
 
+#include "support/ce_copy_tree.h"
+
 namespace {
 
 namespace stdfs = std::filesystem;
+using bench_support::CopyTree;
 
 constexpr int kFolders = 40;
 constexpr int kFilesPerFolder = 50;
@@ -59,25 +62,6 @@ struct Workspace {
 Workspace& Shared() {
     static Workspace workspace;
     return workspace;
-}
-
-// The walk the backup engine makes: list with *.*, recurse into folders, copy each file.
-bool CopyTree(const std::u16string& from, const std::u16string& to) {
-    if (!CreateDirectory(to.c_str(), nullptr)) return false;
-    WIN32_FIND_DATA data;
-    HANDLE listing = FindFirstFile((from + u"\\*.*").c_str(), &data);
-    if (listing == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_NO_MORE_FILES;
-    bool ok = true;
-    do {
-        const std::u16string name = data.cFileName;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ok = CopyTree(from + u"\\" + name, to + u"\\" + name);
-        } else {
-            ok = CopyFile((from + u"\\" + name).c_str(), (to + u"\\" + name).c_str(), FALSE);
-        }
-    } while (ok && FindNextFile(listing, &data));
-    FindClose(listing);
-    return ok;
 }
 
 void Report(benchmark::State& state) {

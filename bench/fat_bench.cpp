@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "support/memory_disk_device.h"
+#include "support/ce_copy_tree.h"
 #include "support/host_tools.h"
 #include "support/reference_tree.h"
 #include "support/timing.h"
@@ -35,6 +36,7 @@
 namespace {
 
 namespace stdfs = std::filesystem;
+using bench_support::CopyTree;
 using bench_support::Measure;
 using bench_support::Median;
 using bench_support::Quoted;
@@ -69,23 +71,6 @@ std::shared_ptr<MemoryDiskDevice> MountFreshVolume() {
 void DropVolume() {
     platform::UnmountFatVolume(u"Card");
     platform::ResetDevices();
-}
-
-// The walk a backup makes: list with *.*, recurse into folders, copy each file.
-bool CopyTree(const std::u16string& from, const std::u16string& to) {
-    if (!CreateDirectory(to.c_str(), nullptr)) return false;
-    WIN32_FIND_DATA data;
-    HANDLE listing = FindFirstFile((from + u"\\*.*").c_str(), &data);
-    if (listing == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_NO_MORE_FILES;
-    bool ok = true;
-    do {
-        const std::u16string name = data.cFileName;
-        ok = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                 ? CopyTree(from + u"\\" + name, to + u"\\" + name)
-                 : CopyFile((from + u"\\" + name).c_str(), (to + u"\\" + name).c_str(), FALSE);
-    } while (ok && FindNextFile(listing, &data));
-    FindClose(listing);
-    return ok;
 }
 
 Timing CeTreeCopy(const bench_support::ReferenceTree& tree) {
