@@ -94,7 +94,7 @@ TEST_F(FatFormat, ChoosesTheLayoutMkfsFatChoosesForEachSize) {
         const auto made = fat_interop::RunTool(std::string("mkfs.fat ") + c.mkfsOptions + " " +
                                                fat_interop::Quoted(image.string()));
         ASSERT_EQ(made.exitCode, 0) << made.output;
-        const auto boot = fat_interop::ReadFile(image, 512);
+        const auto boot = fat_interop::ReadHostFile(image, 512);
         const DiskShape disk{static_cast<uint32_t>(c.kib * 1024 / c.bytesPerSector), c.bytesPerSector};
         const auto ours = ChooseFatLayout(disk, c.choice);
         ASSERT_TRUE(ours.has_value());
@@ -134,7 +134,7 @@ TEST_F(FatFormat, WritesVolumesThatFsckAcceptsAndMtoolsFills) {
     const auto payload = temp_.Path() / "payload.bin";
     std::vector<uint8_t> bytes(100000);
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
-    fat_interop::WriteFile(payload, bytes);
+    fat_interop::WriteHostFile(payload, bytes);
     for (const VolumeCase& c : cases) {
         SCOPED_TRACE(c.name);
         std::shared_ptr<MemoryDiskDevice> disk;
@@ -147,7 +147,7 @@ TEST_F(FatFormat, WritesVolumesThatFsckAcceptsAndMtoolsFills) {
         ASSERT_NE(MemoryDiskDevice::Register(1, disk), nullptr);
         ASSERT_EQ(platform::fat_format::FormatDisk(u"DSK1:", u"Tandel 1", c.choice), 0u);
         platform::ResetDevices();
-        if (!c.onImageFile) fat_interop::WriteFile(image, disk->Bytes());
+        if (!c.onImageFile) fat_interop::WriteHostFile(image, disk->Bytes());
         const std::string img = fat_interop::Quoted(image.string());
 
         const auto fresh = fat_interop::CheckVolume(image);
@@ -164,7 +164,7 @@ TEST_F(FatFormat, WritesVolumesThatFsckAcceptsAndMtoolsFills) {
         std::filesystem::remove(back);
         ASSERT_EQ(fat_interop::RunTool("mcopy -i " + img + " '::A long file name.bin' " +
                                        fat_interop::Quoted(back.string())).exitCode, 0);
-        EXPECT_EQ(fat_interop::ReadFile(back), bytes);
+        EXPECT_EQ(fat_interop::ReadHostFile(back), bytes);
     }
 }
 

@@ -25,7 +25,7 @@ inline std::string Quoted(const std::string& text) {
 }
 
 inline ToolRun RunTool(const std::string& command, int seconds = 120) {
-    const std::string line = "PATH=\"$PATH:/usr/sbin:/sbin\" MTOOLS_SKIP_CHECK=1 LC_ALL=C.UTF-8 timeout -k 5 " +
+    const std::string line = "PATH=\"$PATH:/usr/sbin:/sbin\" MTOOLS_SKIP_CHECK=1 TZ=UTC LC_ALL=C.UTF-8 timeout -k 5 " +
                              std::to_string(seconds) + " sh -c " + Quoted(command) + " 2>&1";
     ToolRun run;
     FILE* pipe = ::popen(line.c_str(), "r");
@@ -59,13 +59,13 @@ inline void MakeSparseImage(const std::filesystem::path& path, uint64_t bytes) {
     std::filesystem::resize_file(path, bytes);
 }
 
-inline void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+inline void WriteHostFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // The file's bytes, or its first `limit` bytes.
-inline std::vector<uint8_t> ReadFile(const std::filesystem::path& path, size_t limit = SIZE_MAX) {
+inline std::vector<uint8_t> ReadHostFile(const std::filesystem::path& path, size_t limit = SIZE_MAX) {
     std::ifstream in(path, std::ios::binary);
     std::vector<uint8_t> bytes;
     for (std::istreambuf_iterator<char> it(in), end; it != end && bytes.size() < limit; ++it)
