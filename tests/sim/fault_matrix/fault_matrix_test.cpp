@@ -220,6 +220,11 @@ std::u16string TextOf(HWND dialog, int id) {
     return control ? control->text : std::u16string();
 }
 
+// A window that comes up while a copy may be running.
+std::optional<automation::WindowInfo> AwaitWindow(const std::function<bool(const automation::WindowInfo&)>& match) {
+    return automation::WaitForWindow(match, kRealLimit);
+}
+
 // A whole backup that must succeed; its closing message's text.
 std::u16string RunCleanBackup() {
     HANDLE process = StartTandel();
@@ -227,7 +232,7 @@ std::u16string RunCleanBackup() {
     std::u16string text = u"(no closing message)";
     if (auto main = automation::WaitForTemplate(kMain, kRealLimit)) {
         Press(main->window, kBackupButton);
-        if (auto message = automation::WaitForTemplate(kMessage, kRealLimit)) {
+        if (auto message = AwaitWindow([](const automation::WindowInfo& w) { return w.templateId == kMessage; })) {
             text = TextOf(message->window, kMessageText);
             Press(message->window, IDOK);
         }
@@ -372,8 +377,9 @@ void FaultMatrix::Run(Fault fault, Moment moment) {
     }
     const Template& made = *g_template;
     const bool backup = IsBackup(moment);
-    const fs::path state = g_temp->Path() / "cell";
-    fs::remove_all(state);
+    // A folder of its own: a program that outlived its cell must not write into the next one's.
+    static int cellNumber = 0;
+    const fs::path state = g_temp->Path() / ("cell-" + std::to_string(++cellNumber));
     ASSERT_EQ(std::system(("cp -a --sparse=always " + fat_interop::Quoted(made.folder.string()) + " " +
                            fat_interop::Quoted(state.string())).c_str()), 0);
     platform::UseVirtualClock(platform::MakeSystemTime(1999, 3, 19, 10, 0));
@@ -435,10 +441,14 @@ void FaultMatrix::Run(Fault fault, Moment moment) {
     ASSERT_TRUE(main);
     Press(main->window, backup ? kBackupButton : kRestoreButton);
     std::atomic<bool> cancelled{false};
+    // By message: a question may cover the progress dialog, and a tap would land on it.
     auto pressCancelOnProgress = [&] {
         auto progress = automation::WaitForTemplate(kProgress, kRealLimit);
         ASSERT_TRUE(progress);
-        Press(progress->window, IDCANCEL);
+        auto button = automation::Control(progress->window, IDCANCEL);
+        ASSERT_TRUE(button);
+        PostMessage(button->window, BM_CLICK, 0, 0);
+        EXPECT_TRUE(automation::WaitGone(progress->window, kRealLimit));
         cancelled = true;
     };
     if (!backup) {
@@ -471,11 +481,23 @@ void FaultMatrix::Run(Fault fault, Moment moment) {
     bool gotMessage = false;
     HWND lastQuestion = nullptr;
     for (;;) {
-        auto next = automation::WaitForWindow([&](const automation::WindowInfo& w) {
+        auto next = AwaitWindow([&](const automation::WindowInfo& w) {
             return w.templateId == kMessage || (w.templateId == kQuestion && w.window != lastQuestion) ||
                    (w.templateId == kMain && w.window != main->window);
-        }, kRealLimit);
-        ASSERT_TRUE(next) << cell << ": the run did not end";
+        });
+        if (!next) {
+            // Nothing more came up: end what is still shown and take the card, so the program
+            // can end and the next cell starts clean.
+            ADD_FAILURE() << cell << ": the run did not end";
+            result = "HANG";
+            gate.Pressed();
+            if (canceller.joinable()) canceller.join();
+            for (const auto& window : automation::Windows()) EndDialog(window.window, IDCANCEL);
+            card.Pull();
+            WaitForSingleObject(process, 30000);
+            CloseHandle(process);
+            return;
+        }
         if (next->templateId == kQuestion) {
             automation::Settle();
             if (moment == Moment::RestoreAtQuestion && lastQuestion == nullptr) {
@@ -489,7 +511,10 @@ void FaultMatrix::Run(Fault fault, Moment moment) {
                 }
             }
             lastQuestion = next->window;
-            Press(next->window, kYesToAll);
+            // By message: the progress dialog may have come up over the question.
+            if (auto button = automation::Control(next->window, kYesToAll)) {
+                PostMessage(button->window, BM_CLICK, 0, 0);
+            }
             continue;
         }
         if (next->templateId == kMessage) {
@@ -586,7 +611,7 @@ void FaultMatrix::Run(Fault fault, Moment moment) {
     outcome << ", " << elapsed / 1000 << " s";
     if (strayStorage) outcome << ", \\Storage in store";
     if (!fsck.empty()) outcome << ", fsck!";
-    if (again != u"Operation Complete") outcome << ", FINDING: new backup " << platform::ToUtf8(again.substr(0, 21));
+    if (again != u"Operation Complete") outcome << ", FINDING: new backup " << platform::ToUtf8(again.substr(0, again.find(u'\n')));
     if (!momentCame) outcome << ", (moment not reached)";
     if (fault == Fault::Cancel && gotMessage) outcome << ", FINDING";
     result = outcome.str();
