@@ -167,7 +167,7 @@ TEST_F(Qvcard, FilesWrittenOnTheHandheldReadBackOnThePc) {
     const auto copy = RunTool("mcopy -n -i " + Quoted(image_.string()) +
                               " '::/Field 3-18-1999 23.05/Big document.bin' " + Quoted(out.string()));
     ASSERT_EQ(copy.exitCode, 0) << copy.output;
-    const auto back = fat_interop::ReadFile(out);
+    const auto back = fat_interop::ReadHostFile(out);
     EXPECT_TRUE(std::string(back.begin(), back.end()) == big);
 }
 
