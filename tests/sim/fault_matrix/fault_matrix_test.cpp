@@ -23,6 +23,7 @@
 #include <sstream>
 
 #include "../../platform/fs/fat_interop/pc_tools.h"
+#include "support/reference_tree.h"
 #include "drive_card.h"
 #include "fault_cells.h"
 #include "handheld_state.h"
@@ -197,9 +198,16 @@ struct Template {
     std::vector<std::string> backupFolders;
 };
 
+using Table = std::map<std::pair<Fault, Moment>, std::string>;
 Template* g_template = nullptr;
-std::map<std::pair<Fault, Moment>, std::string> g_table;
-testing_support::TempFolder* g_temp = nullptr;
+Template* g_seeded = nullptr;  // the same with part of the benchmarks' seeded reference tree
+Table g_table, g_seededTable;
+constexpr size_t kSeededFiles = 300;
+// Removed at the program's end, after both suites.
+testing_support::TempFolder& Temp() {
+    static testing_support::TempFolder folder;
+    return folder;
+}
 
 HANDLE StartTandel() {
     PROCESS_INFORMATION started{};
@@ -285,11 +293,16 @@ std::shared_ptr<FaultyBackend> BootWithFaultyStore(const fs::path& state) {
 // Boots the template handheld once: the default device plus a larger file, the package
 // installed, a formatted card holding one backup, then every device file edited so that a
 // restore's replacements show.
-void MakeTemplate(Template& made) {
+void MakeTemplate(Template& made, bool seeded) {
     platform::UseVirtualClock(platform::MakeSystemTime(1999, 3, 18, 23, 5));
-    made.folder = g_temp->Path() / "template";
+    made.folder = Temp().Path() / (seeded ? "template-seeded" : "template");
     auto store = BootWithFaultyStore(made.folder);
     ASSERT_TRUE(store);
+    if (seeded) {
+        auto tree = bench_support::MakeReferenceTree();
+        tree.files.resize(kSeededFiles);
+        ASSERT_TRUE(bench_support::WriteHostTree(tree, made.folder / "store" / "My Documents"));
+    }
     ASSERT_EQ(platform::RunSetupLibrary(u"QVSETUP.DLL", platform::SetupAction::Install).initCode, 0u);
     ASSERT_TRUE(CreateDirectory(u"\\My Documents\\Scans", nullptr));
     std::string big(kBigBytes, '\0');
@@ -321,20 +334,32 @@ void MakeTemplate(Template& made) {
 class FaultMatrix : public ::testing::TestWithParam<std::pair<Fault, Moment>> {
 public:
     static void SetUpTestSuite() {
-        g_temp = new testing_support::TempFolder();
         g_template = new Template();
-        MakeTemplate(*g_template);
+        MakeTemplate(*g_template, false);
     }
     static void TearDownTestSuite() {
-        PrintTable();
+        PrintTable(g_table, "Fault matrix", TANDEL_FAULT_MATRIX_OUT);
         platform::UseRealClock();
         delete g_template;
-        delete g_temp;
     }
 
 protected:
-    void Run(Fault fault, Moment moment);
-    static void PrintTable();
+    void Run(Fault fault, Moment moment, const Template& made, Table& table);
+    static void PrintTable(const Table& cells, const char* title, const char* file);
+};
+
+// A few cells on a larger tree: 300 files of the seeded reference tree in its nested folders.
+class SeededFaultMatrix : public FaultMatrix {
+public:
+    static void SetUpTestSuite() {
+        g_seeded = new Template();
+        MakeTemplate(*g_seeded, true);
+    }
+    static void TearDownTestSuite() {
+        PrintTable(g_seededTable, "Fault matrix on the seeded tree", TANDEL_FAULT_MATRIX_OUT ".seeded");
+        platform::UseRealClock();
+        delete g_seeded;
+    }
 };
 
 // What the fault does when its moment comes; runs on the thread that reached the moment.
@@ -379,18 +404,17 @@ void FillMedium(uint32_t room) {
     DeleteFile(u"\\Storage\\room.bin");
 }
 
-void FaultMatrix::Run(Fault fault, Moment moment) {
+void FaultMatrix::Run(Fault fault, Moment moment, const Template& made, Table& table) {
     const std::string cell = std::string(Name(fault)) + " / " + Name(moment);
-    auto& result = g_table[{fault, moment}];
+    auto& result = table[{fault, moment}];
     if (*NotApplicable(fault, moment)) {
         result = "n/a";
         GTEST_SKIP() << NotApplicable(fault, moment);
     }
-    const Template& made = *g_template;
     const bool backup = IsBackup(moment);
     // A folder of its own: a program that outlived its cell must not write into the next one's.
     static int cellNumber = 0;
-    const fs::path state = g_temp->Path() / ("cell-" + std::to_string(++cellNumber));
+    const fs::path state = Temp().Path() / ("cell-" + std::to_string(++cellNumber));
     ASSERT_EQ(std::system(("cp -a --sparse=always " + fat_interop::Quoted(made.folder.string()) + " " +
                            fat_interop::Quoted(state.string())).c_str()), 0);
     platform::UseVirtualClock(platform::MakeSystemTime(1999, 3, 19, 10, 0));
@@ -628,7 +652,7 @@ void FaultMatrix::Run(Fault fault, Moment moment) {
     result = outcome.str();
 }
 
-void FaultMatrix::PrintTable() {
+void FaultMatrix::PrintTable(const Table& cells, const char* title, const char* file) {
     std::ostringstream table;
     table << "| fault |";
     for (Moment moment : kMoments) table << " " << Name(moment) << " |";
@@ -638,8 +662,8 @@ void FaultMatrix::PrintTable() {
     for (Fault fault : kFaults) {
         table << "| " << Name(fault) << " |";
         for (Moment moment : kMoments) {
-            auto found = g_table.find({fault, moment});
-            table << " " << (found == g_table.end() ? "(not run)" : found->second) << " |";
+            auto found = cells.find({fault, moment});
+            table << " " << (found == cells.end() ? "(not run)" : found->second) << " |";
         }
         table << "\n";
     }
@@ -651,11 +675,16 @@ void FaultMatrix::PrintTable() {
             }
         }
     }
-    std::printf("\nFault matrix (closing message, virtual time to it):\n%s\n", table.str().c_str());
-    std::ofstream(TANDEL_FAULT_MATRIX_OUT) << table.str();
+    std::printf("\n%s (closing message, virtual time to it):\n%s\n", title, table.str().c_str());
+    std::ofstream(file) << table.str();
 }
 
-TEST_P(FaultMatrix, EndsCleanlyAndLosesNothing) { Run(GetParam().first, GetParam().second); }
+TEST_P(FaultMatrix, EndsCleanlyAndLosesNothing) {
+    Run(GetParam().first, GetParam().second, *g_template, g_table);
+}
+TEST_P(SeededFaultMatrix, EndsCleanlyAndLosesNothing) {
+    Run(GetParam().first, GetParam().second, *g_seeded, g_seededTable);
+}
 
 std::vector<std::pair<Fault, Moment>> AllCells() {
     std::vector<std::pair<Fault, Moment>> cells;
@@ -677,6 +706,13 @@ std::string CellName(const ::testing::TestParamInfo<std::pair<Fault, Moment>>& i
 }
 
 INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrix, ::testing::ValuesIn(AllCells()), CellName);
+INSTANTIATE_TEST_SUITE_P(Cells, SeededFaultMatrix,
+                         ::testing::Values(std::pair{Fault::Pulled, Moment::BackupMidFile},
+                                           std::pair{Fault::Cancel, Moment::BackupBetweenFiles},
+                                           std::pair{Fault::MediumError, Moment::BackupLastFile},
+                                           std::pair{Fault::Stall, Moment::RestoreMidFile},
+                                           std::pair{Fault::Ejected, Moment::RestoreAtQuestion}),
+                         CellName);
 
 }  // namespace
 }  // namespace fault_matrix
