@@ -145,7 +145,12 @@ void CardDriver::CheckMedium() {
         return;
     }
     library_.checkMedia(context_);
-    if (context_->mediumPresent == 0) {
+    // QVATAPI changes the medium state under the socket's lock, also in a block request of
+    // another thread running now: read it under the same lock.
+    EnterCriticalSection(&record_.socketLock);
+    const bool present = context_->mediumPresent != 0;
+    LeaveCriticalSection(&record_.socketLock);
+    if (!present) {
         Unmount();
     } else {
         Mount();

@@ -60,6 +60,7 @@ void EmulatedDrive::WriteCommand(uint8_t command) {
 
 void EmulatedDrive::PacketReceived() {
     Note(ata::kPacket, packet_);
+    if (packetWatcher_) packetToWatch_ = packet_;
     regs_.status = ata::kBsy | ata::kDrdy;
     if (stallPacket_ && stallPacket_->Matches(packet_[0])) {
         stallPacket_.reset();

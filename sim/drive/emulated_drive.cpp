@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 namespace sim {
 
 EmulatedDrive::EmulatedDrive(DriveSettings settings)
@@ -26,6 +28,8 @@ EmulatedDrive::~EmulatedDrive() {
 template <class Body>
 auto EmulatedDrive::Access(Body body) {
     std::function<void()> pull;
+    std::function<void(const Packet&)> watch;
+    std::optional<Packet> watched;
     auto result = [&] {
         std::lock_guard hold(lock_);
         auto value = body();
@@ -33,8 +37,13 @@ auto EmulatedDrive::Access(Body body) {
             pullAfterAccesses_.reset();
             pull = pullHandler_;
         }
+        if (packetToWatch_) {
+            watched = std::exchange(packetToWatch_, std::nullopt);
+            watch = packetWatcher_;
+        }
         return value;
     }();
+    if (watch) watch(*watched);
     if (pull) pull();
     return result;
 }
@@ -309,6 +318,16 @@ uint8_t EmulatedDrive::ModePage2F() const {
 uint64_t EmulatedDrive::StatusReads() const {
     std::lock_guard hold(lock_);
     return statusReads_;
+}
+
+}  // namespace sim
+
+namespace sim {
+
+void EmulatedDrive::WatchPackets(std::function<void(const Packet&)> watcher) {
+    std::lock_guard hold(lock_);
+    packetWatcher_ = std::move(watcher);
+    packetToWatch_.reset();
 }
 
 }  // namespace sim

@@ -85,6 +85,11 @@ public:
     void SetNothingAnswering(bool on);
     void SetAbortOnError(bool on);
     void SetWriteProtectAfterData(bool on);
+    // Sees every packet the drive takes, on the accessing thread after the register access that
+    // completed it, outside the drive's lock and (with a command busy for at least one access,
+    // the default timing) before the packet runs: a test can throw a switch at an exact
+    // command, the fifth WRITE(10) of a copy say. An empty function stops watching.
+    void WatchPackets(std::function<void(const Packet&)> watcher);
 
     // --- what tests observe ---
     std::vector<ReceivedCommand> ReceivedCommands() const;
@@ -201,6 +206,8 @@ private:
     std::optional<uint32_t> pullAfterAccesses_;
     bool pullDue_ = false;
     std::function<void()> pullHandler_;
+    std::function<void(const Packet&)> packetWatcher_;
+    std::optional<Packet> packetToWatch_;
     std::deque<ReceivedCommand> received_;
     uint64_t statusReads_ = 0;
 };

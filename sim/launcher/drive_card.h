@@ -27,6 +27,8 @@ public:
     // The drive's fault switch: the card leaves after this many further register accesses.
     std::string PullAfterAccesses(unsigned accesses) override;
     const std::filesystem::path& image() const { return image_; }
+    // The drive itself, for tests that throw its fault switches.
+    EmulatedDrive& drive() { return drive_; }
 
 private:
     std::string FormatIfBlank(std::string& note);

@@ -41,6 +41,21 @@ TEST_F(Faults, AnInjectedErrorWithAbortSetsAbrtAndAnyCommandSparesRequestSense) 
     EXPECT_EQ(host_.Sense(), (Sense{4, 0x44, 0}));
 }
 
+TEST_F(Faults, APacketWatcherActsBeforeThePacketRuns) {
+    // The second WRITE(10) is failed by a switch thrown from the watcher; the first runs.
+    int writes = 0;
+    drive_.WatchPackets([&](const sim::Packet& packet) {
+        if (packet[0] == 0x2A && ++writes == 2) drive_.InjectError({.match = {0x2A}, .sense = {3, 0x0C, 0}});
+    });
+    const std::vector<uint8_t> block(512, 0x5A);
+    EXPECT_EQ(host_.Run(Write10(1, 1), 512, Path::Wide, block).status, kDone);
+    EXPECT_EQ(host_.Run(Write10(2, 1), 512, Path::Wide, block).status, kFailed);
+    EXPECT_EQ(host_.Sense(), (Sense{3, 0x0C, 0}));
+    drive_.WatchPackets({});
+    EXPECT_EQ(host_.Run(Write10(2, 1), 512, Path::Wide, block).status, kDone);
+    EXPECT_EQ(writes, 2);
+}
+
 TEST_F(Faults, RequestSenseItselfCanBeMadeToFail) {
     drive_.InjectError({.match = {0x03}, .sense = {5, 0x24, 0}});
     EXPECT_EQ(host_.Run(RequestSense(), 26).status, kFailed);

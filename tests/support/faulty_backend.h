@@ -10,6 +10,7 @@
 #include <winerror.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -46,6 +47,14 @@ public:
         held_.insert(platform::Folded(path));
     }
     void SetWriteProtected(bool on) { budget_->writeProtected = on; }
+    // Called with the path (as the backend sees it) of every file opened for reading or staged
+    // for writing, on the opening thread before the open is decided: a test can act at the
+    // moment a copy reaches a given file.
+    using FileWatcher = std::function<void(Op, const std::u16string&)>;
+    void WatchFiles(FileWatcher watcher) {
+        std::lock_guard lock(mutex_);
+        watcher_ = std::move(watcher);
+    }
     // The largest single write that reached the wrapped store.
     DWORD LargestWrite() const { return budget_->largest; }
     void Clear() {
@@ -75,6 +84,7 @@ public:
         });
     }
     DWORD OpenFile(const PathParts& p, std::unique_ptr<FileData>& file) override {
+        Watch(Op::OpenFile, p);
         if (IsHeld(p)) return ERROR_SHARING_VIOLATION;
         return Check(Op::OpenFile, p, [&] { return Wrapped(inner_->OpenFile(p, file), file); });
     }
@@ -89,6 +99,7 @@ public:
         return Check(Op::SetTimes, p, [&] { return inner_->SetTimes(p, times); });
     }
     DWORD StageFile(const PathParts& p, std::unique_ptr<StagedFile>& staged) override {
+        Watch(Op::StageFile, p);
         if (IsHeld(p)) return ERROR_SHARING_VIOLATION;
         return Check(Op::StageFile, p, [&] {
             const DWORD error = inner_->StageFile(p, staged);
@@ -179,6 +190,19 @@ private:
         return key;
     }
 
+    void Watch(Op op, const PathParts& p) {
+        FileWatcher watcher;
+        {
+            std::lock_guard lock(mutex_);
+            watcher = watcher_;
+        }
+        if (watcher) {
+            std::u16string path;
+            for (const auto& part : p) path += u"\\" + std::u16string(part);
+            watcher(op, path);
+        }
+    }
+
     bool IsHeld(const PathParts& p) {
         std::lock_guard lock(mutex_);
         return held_.contains(KeyOf(p));
@@ -203,6 +227,7 @@ private:
     std::mutex mutex_;
     std::map<std::pair<Op, std::u16string>, DWORD> failures_;
     std::set<std::u16string> held_;
+    FileWatcher watcher_;
     std::shared_ptr<Budget> budget_ = std::make_shared<Budget>();
 };
 
