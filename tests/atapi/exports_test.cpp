@@ -5,6 +5,7 @@
 #include <set>
 #include <thread>
 
+#include "support/exported_symbols.h"
 #include "drive_fixture.h"
 #include "qvatapi_library.h"
 
@@ -36,17 +37,9 @@ protected:
 };
 
 TEST(QvatapiModule, ExportsExactlyTheSixEntryPoints) {
-    FILE* pipe = popen("nm -D --defined-only " QVATAPI_FILE, "r");
-    ASSERT_NE(pipe, nullptr);
-    std::set<std::string> exported;
-    std::array<char, 512> line;
-    while (fgets(line.data(), line.size(), pipe)) {
-        std::string text(line.data());
-        const auto name = text.substr(text.find_last_of(' ') + 1);
-        exported.insert(name.substr(0, name.find('\n')));
-    }
-    ASSERT_EQ(pclose(pipe), 0);
-    EXPECT_EQ(exported, (std::set<std::string>{"Init", "Close", "Command", "Read", "Write",
+    const auto exported = testing_support::ExportedSymbols(QVATAPI_FILE);
+    ASSERT_TRUE(exported.has_value()) << "nm could not list " QVATAPI_FILE;
+    EXPECT_EQ(*exported, (std::set<std::string>{"Init", "Close", "Command", "Read", "Write",
                                                "CheckMedia"}));
 }
 

@@ -18,6 +18,8 @@
 #include <string>
 #include <thread>
 
+#include "support/exported_symbols.h"
+
 namespace {
 
 struct Entries {
@@ -76,17 +78,9 @@ protected:
 };
 
 TEST(QvdiskModule, ExportsOnlyTheStreamEntryPoints) {
-    FILE* pipe = popen("nm -D --defined-only " QVDISK_FILE, "r");
-    ASSERT_NE(pipe, nullptr);
-    std::set<std::string> exported;
-    std::array<char, 512> line;
-    while (fgets(line.data(), line.size(), pipe)) {
-        std::string text(line.data());
-        const auto name = text.substr(text.find_last_of(' ') + 1);
-        exported.insert(name.substr(0, name.find('\n')));
-    }
-    ASSERT_EQ(pclose(pipe), 0);
-    EXPECT_EQ(exported, (std::set<std::string>{"DSK_Init", "DSK_Deinit", "DSK_Open", "DSK_Close",
+    const auto exported = testing_support::ExportedSymbols(QVDISK_FILE);
+    ASSERT_TRUE(exported.has_value()) << "nm could not list " QVDISK_FILE;
+    EXPECT_EQ(*exported, (std::set<std::string>{"DSK_Init", "DSK_Deinit", "DSK_Open", "DSK_Close",
                                                "DSK_Read", "DSK_Write", "DSK_Seek", "DSK_PowerUp",
                                                "DSK_PowerDown", "DSK_IOControl"}));
 }

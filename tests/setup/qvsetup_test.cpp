@@ -1,5 +1,6 @@
 // QVSETUP driven as the installer drives it: the real library, loaded by file name.
 #include <platform/installer.h>
+#include <support/exported_symbols.h>
 #include <support/registry_helpers.h>
 
 #include <array>
@@ -178,17 +179,9 @@ TEST_F(Qvsetup, ValuesAreStringsOf22Bytes) {
 }
 
 TEST(QvsetupLibrary, ExportsOnlyTheFourEntryPoints) {
-    FILE* pipe = popen("nm -D --defined-only " QVSETUP_FILE, "r");
-    ASSERT_NE(pipe, nullptr);
-    std::set<std::string> exported;
-    std::array<char, 512> line;
-    while (fgets(line.data(), line.size(), pipe)) {
-        std::string text(line.data());
-        const auto name = text.substr(text.find_last_of(' ') + 1);
-        exported.insert(name.substr(0, name.find('\n')));
-    }
-    ASSERT_EQ(pclose(pipe), 0);
-    EXPECT_EQ(exported, (std::set<std::string>{"Install_Init", "Install_Exit", "Uninstall_Init",
+    const auto exported = testing_support::ExportedSymbols(QVSETUP_FILE);
+    ASSERT_TRUE(exported.has_value()) << "nm could not list " QVSETUP_FILE;
+    EXPECT_EQ(*exported, (std::set<std::string>{"Install_Init", "Install_Exit", "Uninstall_Init",
                                                "Uninstall_Exit"}));
 }
 
