@@ -173,6 +173,7 @@ typedef BOOL (*WNDENUMPROC)(HWND, LPARAM);
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
 #define WM_USER 0x0400
+#define WM_APP 0x8000
 
 #define ICON_SMALL 0
 #define ICON_BIG 1

@@ -22,8 +22,12 @@ constexpr int IDC_BACKUP = 1007, IDC_RESTORE = 1003, IDC_MESSAGE_TEXT = 1010;
 constexpr int IDC_PROGRESS = 1008, IDC_BACKUPS = 1009, ID_SHOW_HELP = 1022;
 constexpr COLORREF kTransparent = 0x00FF00FF;
 
+constexpr UINT WM_PROGRESS_TICK = WM_APP, WM_PROGRESS_STOP = WM_APP + 1;
+
+// The worker takes one step for each tick of the progress dialog, so the work moves with the
+// dialog's own clock and cannot end before the dialog has been seen.
 std::atomic<uint32_t> progressPercent{0};
-std::atomic<int32_t> cancelRequested{0};
+std::atomic<DWORD> workerThread{0};
 
 // The logo with its magenta pixels left transparent, through memory contexts and block
 // transfers only.
@@ -117,9 +121,10 @@ protected:
     void OnTimer(UINT_PTR) override {
         bar_.SetPos(static_cast<int>(progressPercent.load()));
         if (progressPercent >= 100) EndDialog(IDOK);
+        PostThreadMessage(workerThread, WM_PROGRESS_TICK, 0, 0);
     }
     void OnCancel() override {
-        cancelRequested = 1;
+        PostThreadMessage(workerThread, WM_PROGRESS_STOP, 0, 0);
         EndDialog(IDCANCEL);
     }
 
@@ -170,9 +175,10 @@ private:
 };
 
 DWORD Worker(LPVOID) {
-    while (progressPercent < 100 && !cancelRequested) {
-        Sleep(300);
-        progressPercent += 10;
+    MSG message;
+    while (progressPercent < 100 && GetMessage(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_PROGRESS_STOP) break;
+        if (message.message == WM_PROGRESS_TICK) progressPercent += 25;
     }
     return 0;
 }
@@ -192,9 +198,10 @@ public:
         for (;;) {
             const INT_PTR button = main.DoModal();
             if (button == IDC_BACKUP) {
-                cancelRequested = 0;
                 ProgressDialog progress;
-                HANDLE worker = CreateThread(nullptr, 0, Worker, nullptr, 0, nullptr);
+                DWORD workerId = 0;
+                HANDLE worker = CreateThread(nullptr, 0, Worker, nullptr, 0, &workerId);
+                workerThread = workerId;
                 const INT_PTR result = progress.DoModal();
                 WaitForSingleObject(worker, INFINITE);
                 CloseHandle(worker);
