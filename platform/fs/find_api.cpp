@@ -8,6 +8,7 @@
 #include <platform/text.h>
 
 #include <cstring>
+#include <optional>
 #include <mutex>
 
 namespace fs = platform::fs;
@@ -17,8 +18,9 @@ namespace {
 
 class Listing final : public KernelObject {
 public:
-    Listing(PathParts folder, std::vector<std::u16string> names)
-        : folder_(std::move(folder)), names_(std::move(names)) {}
+    // The first handedOut names were handed out already.
+    Listing(PathParts folder, std::vector<std::u16string> names, size_t handedOut = 0)
+        : folder_(std::move(folder)), names_(std::move(names)), next_(handedOut) {}
 
     // The next entry that still exists, or 18 at the end.
     DWORD Next(EntryInfo& info) {
@@ -37,6 +39,27 @@ private:
     std::vector<std::u16string> names_;
     size_t next_ = 0;
 };
+
+bool HasWildcards(std::u16string_view mask) {
+    return mask.find_first_of(u"*?") != std::u16string_view::npos;
+}
+
+// A mask without wildcards matches one name at most, so the entry is looked up by name rather
+// than found in a listing of its whole folder. The answer is the listing's: the entry the
+// listing would hand out first, or 18 for a folder without it. Nothing when only the listing
+// can tell (a missing folder or a store's own failure): it then runs as for any mask.
+std::optional<DWORD> FindByName(const PathParts& folder, const std::u16string& mask,
+                                EntryInfo& info) {
+    PathParts path = folder;
+    path.push_back(mask);
+    const DWORD found = StatResolved(Resolve(path), info);
+    // Missing last part: the folder is there and holds no such entry.
+    if (found == ERROR_FILE_NOT_FOUND) return ERROR_NO_MORE_FILES;
+    if (found != 0) return std::nullopt;
+    // The store may find the entry under a spelling the mask does not match as a listing matches
+    // names (a FAT short name, say): the listing would not report it.
+    return MatchesPattern(info.name, mask) ? 0 : ERROR_NO_MORE_FILES;
+}
 
 DWORD ListFolder(const PathParts& folder, std::vector<EntryInfo>& entries) {
     const Resolved where = Resolve(folder);
@@ -76,6 +99,15 @@ HANDLE FindFirstFile(LPCWSTR pattern, LPWIN32_FIND_DATA findData) {
     if (parts.empty()) return fs::FailHandle(ERROR_FILE_NOT_FOUND);
     const std::u16string mask = parts.back();
     parts.pop_back();
+    if (!fs::HasWildcards(mask)) {
+        platform::EntryInfo entry;
+        if (const auto result = fs::FindByName(parts, mask, entry)) {
+            if (*result != 0) return fs::FailHandle(*result);
+            fs::Fill(entry, *findData);
+            return platform::RegisterHandle(std::make_shared<fs::Listing>(
+                std::move(parts), std::vector<std::u16string>{entry.name}, 1));
+        }
+    }
     std::vector<platform::EntryInfo> entries;
     if (DWORD error = fs::ListFolder(parts, entries); error != 0) return fs::FailHandle(error);
     std::vector<std::u16string> names;

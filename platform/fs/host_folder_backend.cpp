@@ -2,6 +2,7 @@
 
 #include "attribute_journal.h"
 #include "host_file.h"
+#include "host_name_cache.h"
 #include "host_names.h"
 
 #include <platform/text.h>
@@ -90,43 +91,51 @@ public:
     }
 
     // The entry of folder whose name matches without regard to case. The host name of the
-    // spelling asked for is tried first: it is the common case and costs one stat instead of
-    // reading the folder.
-    std::optional<HostEntry> FindChild(const stdfs::path& folder, const std::string& folderKey,
-                                       std::u16string_view name, bool inStore) {
-        const auto hostName = fs::HostNameOf(name);
-        if (auto exact = StatEntry(folder / hostName)) {
-            const auto found = CeNameOf(folderKey, hostName, inStore);
-            if (found && EqualsIgnoreCase(*found, name)) return exact;
-        }
-        DIR* dir = ::opendir(folder.c_str());
-        if (dir == nullptr) return std::nullopt;
-        std::optional<HostEntry> found;
-        while (dirent* entry = ::readdir(dir)) {
-            auto ceName = CeNameOf(folderKey, entry->d_name, inStore);
-            if (ceName && EqualsIgnoreCase(*ceName, name)) {
-                found = StatEntry(folder / entry->d_name);
-                break;
+    // spelling asked for is tried first (unless the caller already found it missing): it is the
+    // common case and costs one stat; another spelling or a shortened name comes from the
+    // folder's names, read once for as long as the folder stays as it was.
+    std::optional<HostEntry> FindChild(const HostEntry& folder, const std::string& folderKey,
+                                       std::u16string_view name, bool inStore,
+                                       bool exactMissing = false) {
+        if (!exactMissing) {
+            const auto hostName = fs::HostNameOf(name);
+            if (auto exact = StatEntry(folder.path / hostName)) {
+                const auto found = CeNameOf(folderKey, hostName, inStore);
+                if (found && EqualsIgnoreCase(*found, name)) return exact;
             }
         }
-        ::closedir(dir);
-        return found;
+        const auto other = names_.Find(
+            folder.path.native(), folder.st, Folded(name),
+            [&](std::string_view hostName) { return CeNameOf(folderKey, hostName, inStore); });
+        return other ? StatEntry(folder.path / *other) : std::nullopt;
     }
 
-    // The entry at path under base, walked one part at a time. reached is how many parts were
-    // found (every one before the last a folder); the entry is there only when all were.
+    // The entry at path under base. reached is how many parts were found (every one before the
+    // last a folder); the entry is there only when all were. The path spelled as on the host
+    // costs one stat; a last name missing under that spelling one more, of its folder; only
+    // when the folder is not there so either is the path walked one part at a time.
     std::optional<HostEntry> WalkSide(const stdfs::path& base, const PathParts& path,
                                       bool inStore, size_t& reached) {
         reached = 0;
-        if (auto whole = ExactPath(base, path, inStore)) {
-            reached = path.size();
-            return whole;
+        if (auto host = ExactHostPath(base, path, inStore)) {
+            if (auto whole = StatEntry(*host)) {
+                reached = path.size();
+                return whole;
+            }
+            const auto folder = StatEntry(path.size() == 1 ? base.native()
+                                                           : host->substr(0, host->rfind('/')));
+            if (folder && folder->IsFolder()) {
+                reached = path.size() - 1;
+                auto last = FindChild(*folder, ParentKeyOf(path), path.back(), inStore, true);
+                if (last) reached = path.size();
+                return last;
+            }
         }
         auto place = StatEntry(base);
         if (!place || !place->IsFolder()) return std::nullopt;
         std::string key;
         for (size_t i = 0; i < path.size(); ++i) {
-            auto next = FindChild(place->path, key, path[i], inStore);
+            auto next = FindChild(*place, key, path[i], inStore);
             if (!next || (i + 1 < path.size() && !next->IsFolder())) return std::nullopt;
             key += "\\" + ToUtf8(Folded(path[i]));
             place = std::move(next);
@@ -200,28 +209,37 @@ public:
     }
 
     // The store folder for a CE folder, made (with the ROM's spelling) where the folder so far
-    // exists only in ROM.
+    // exists only in ROM. A store folder spelled as on the host is found with one stat.
     DWORD StoreFolder(const PathParts& folder, stdfs::path& host) {
-        host = root_;
-        std::optional<stdfs::path> rom;
-        if (!rom_.empty()) rom = rom_;
+        if (auto exact = ExactPath(root_, folder, true); exact && exact->IsFolder()) {
+            host = std::move(exact->path);
+            return 0;
+        }
+        auto store = StatEntry(root_);
+        if (!store) return ERROR_PATH_NOT_FOUND;
+        std::optional<HostEntry> rom;
+        if (!rom_.empty()) rom = StatEntry(rom_);
         std::string key;
         for (const auto& part : folder) {
-            auto inStore = FindChild(host, key, part, true);
-            auto inRom = rom ? FindChild(*rom, key, part, false) : std::nullopt;
+            auto inStore = FindChild(*store, key, part, true);
+            auto inRom = rom && rom->IsFolder() ? FindChild(*rom, key, part, false) : std::nullopt;
             key += "\\" + ToUtf8(Folded(part));
-            rom = inRom && inRom->IsFolder() ? std::optional(inRom->path) : std::nullopt;
+            rom = inRom && inRom->IsFolder() ? std::move(inRom) : std::nullopt;
             if (inStore) {
                 if (!inStore->IsFolder()) return ERROR_PATH_NOT_FOUND;
-                host = inStore->path;
+                store = std::move(inStore);
                 continue;
             }
             if (!rom) return ERROR_PATH_NOT_FOUND;
-            host /= rom->filename();
-            if (::mkdir(host.c_str(), 0777) != 0 && errno != EEXIST) {
+            const auto made = store->path / rom->path.filename();
+            if (::mkdir(made.c_str(), 0777) != 0 && errno != EEXIST) {
                 return fs::HostError(errno, ERROR_PATH_NOT_FOUND);
             }
+            names_.Forget(store->path.native());
+            store = StatEntry(made);
+            if (!store || !store->IsFolder()) return ERROR_PATH_NOT_FOUND;
         }
+        host = std::move(store->path);
         return 0;
     }
 
@@ -256,6 +274,8 @@ public:
     stdfs::path root_;
     stdfs::path rom_;
     std::shared_ptr<fs::AttributeJournal> journal_;
+    // Forgotten for every change of a CE name here; staged files are no CE names.
+    fs::HostNameCache names_;
 };
 
 namespace {
@@ -288,6 +308,7 @@ public:
             return fs::HostError(errno, ERROR_WRITE_FAULT);
         }
         committed_ = true;
+        impl_->names_.Forget(final.parent_path().native());
         if (!replaces) impl_->NameCreated(target_, final);
         impl_->journal_->Put(KeyOf(target_), {attributes & kKeptBits, times.created.value_or(0)});
         return 0;
@@ -359,6 +380,7 @@ DWORD HostFolderBackend::CreateFolder(const PathParts& path, FileTimeTicks now) 
     stdfs::path host;
     if (DWORD error = impl_->NewEntry(path, host); error != 0) return error;
     if (::mkdir(host.c_str(), 0777) != 0) return fs::HostError(errno, ERROR_PATH_NOT_FOUND);
+    impl_->names_.Forget(host.parent_path().native());
     impl_->NameCreated(path, host);
     impl_->journal_->Put(KeyOf(path), {0, now});
     return 0;
@@ -372,6 +394,8 @@ DWORD HostFolderBackend::RemoveFolder(const PathParts& path) {
     std::vector<EntryInfo> entries;
     if (place.rom && List(path, entries) == 0 && !entries.empty()) return ERROR_DIR_NOT_EMPTY;
     if (::rmdir(place.store->path.c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    impl_->names_.Forget(place.store->path.native());
+    impl_->names_.Forget(place.store->path.parent_path().native());
     impl_->NameRemoved(path, place.store->path);
     impl_->journal_->Erase(KeyOf(path));
     return 0;
@@ -383,6 +407,7 @@ DWORD HostFolderBackend::CreateFile(const PathParts& path, DWORD attributes, Fil
     if (DWORD error = impl_->NewEntry(path, host); error != 0) return error;
     const int fd = ::open(host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    impl_->names_.Forget(host.parent_path().native());
     impl_->NameCreated(path, host);
     const auto key = KeyOf(path);
     impl_->journal_->Put(key, {attributes & kKeptBits, now});
@@ -419,6 +444,7 @@ DWORD HostFolderBackend::DeleteFile(const PathParts& path) {
     if (!place.store) return ERROR_ACCESS_DENIED;
     if (place.store->IsFolder()) return ERROR_ACCESS_DENIED;
     if (::unlink(place.store->path.c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    impl_->names_.Forget(place.store->path.parent_path().native());
     impl_->NameRemoved(path, place.store->path);
     impl_->journal_->Erase(KeyOf(path));
     return 0;

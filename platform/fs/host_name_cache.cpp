@@ -1,0 +1,72 @@
+#include "host_name_cache.h"
+
+#include <platform/text.h>
+
+#include <dirent.h>
+
+namespace platform::fs {
+namespace {
+
+// Enough for the folders one tree copy works in at a time; past it the reads start afresh.
+constexpr size_t kMaxFolders = 256;
+
+}  // namespace
+
+bool HostNameCache::Stamp::operator==(const Stamp& other) const {
+    return device == other.device && inode == other.inode &&
+           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+           changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+}
+
+HostNameCache::Stamp HostNameCache::StampOf(const struct stat& st) {
+    return {st.st_dev, st.st_ino, st.st_mtim, st.st_ctim};
+}
+
+bool HostNameCache::Read(const std::string& folder, const CeNameOf& ceNameOf, Names& names) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    names.byFolded.clear();
+    while (dirent* entry = ::readdir(dir)) {
+        if (auto name = ceNameOf(entry->d_name)) {
+            // The first spelling in the folder's order wins, as a walk of the folder finds it.
+            names.byFolded.emplace(Folded(*name), entry->d_name);
+        }
+    }
+    ::closedir(dir);
+    return true;
+}
+
+std::optional<std::string> HostNameCache::Find(const std::string& folder,
+                                               const struct stat& folderStat,
+                                               const std::u16string& folded,
+                                               const CeNameOf& ceNameOf) {
+    const Stamp stamp = StampOf(folderStat);
+    std::lock_guard lock(mutex_);
+    auto it = folders_.find(folder);
+    if (it == folders_.end() || !(it->second.stamp == stamp)) {
+        Names names;
+        // The stamp is from before the read: a change that lands during it makes the next
+        // look-up read again.
+        names.stamp = stamp;
+        if (!Read(folder, ceNameOf, names)) {
+            if (it != folders_.end()) folders_.erase(it);
+            return std::nullopt;
+        }
+        if (it == folders_.end()) {
+            if (folders_.size() >= kMaxFolders) folders_.clear();
+            it = folders_.emplace(folder, std::move(names)).first;
+        } else {
+            it->second = std::move(names);
+        }
+    }
+    auto found = it->second.byFolded.find(folded);
+    if (found == it->second.byFolded.end()) return std::nullopt;
+    return found->second;
+}
+
+void HostNameCache::Forget(const std::string& folder) {
+    std::lock_guard lock(mutex_);
+    folders_.erase(folder);
+}
+
+}  // namespace platform::fs

@@ -1,0 +1,57 @@
+// The CE names of host folders' entries, kept from one read of each folder to the next change.
+// A name missing under its own spelling may still be there under another (the host's names are
+// case-sensitive, CE's are not) or shortened, which only a read of the whole folder can rule
+// out; a restore asks that several times for every file it makes. A kept read is used while the
+// folder is the same host folder (device, inode) with the same modification and change times
+// (nanoseconds), and the store drops it whenever it changes that folder itself.
+//
+// The one gap: the host stamps a folder from a clock that advances in ticks (a few ms), so an
+// outside process that adds another spelling of a name in the same tick as the folder's previous
+// change, after the store read the folder, leaves both times as they were; the store does not
+// see that entry until the folder changes again. Names added by the store itself, and every
+// entry found under its own spelling, are never affected.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace platform::fs {
+
+class HostNameCache {
+public:
+    // The CE name of a host entry, or nothing when no CE path can name it.
+    using CeNameOf = std::function<std::optional<std::u16string>(std::string_view hostName)>;
+
+    // The host name of the entry of folder (stat'd as folderStat just now, before any read)
+    // whose CE name folds to folded; the first such entry in the folder's order.
+    std::optional<std::string> Find(const std::string& folder, const struct stat& folderStat,
+                                    const std::u16string& folded, const CeNameOf& ceNameOf);
+
+    // Called for every change the store makes in folder.
+    void Forget(const std::string& folder);
+
+private:
+    struct Stamp {
+        dev_t device = 0;
+        ino_t inode = 0;
+        struct timespec modified{}, changed{};
+        bool operator==(const Stamp& other) const;
+    };
+    struct Names {
+        Stamp stamp;
+        std::unordered_map<std::u16string, std::string> byFolded;
+    };
+    static Stamp StampOf(const struct stat& st);
+    static bool Read(const std::string& folder, const CeNameOf& ceNameOf, Names& names);
+
+    std::mutex mutex_;
+    std::unordered_map<std::string, Names> folders_;
+};
+
+}  // namespace platform::fs
