@@ -51,6 +51,29 @@ TEST_F(HostFolder, FilesArePlainHostFilesAPersonCanRead) {
     EXPECT_EQ(ReadText(u"\\My Documents\\dropped.txt"), "from the host");
 }
 
+// The store keeps what it read of a folder to answer later misses there; what another program
+// changes in the folder must still show.
+TEST_F(HostFolder, NamesAnotherProgramChangesAfterAMissAreSeen) {
+    ASSERT_TRUE(CreateDirectory(u"\\Dir", nullptr));
+    ASSERT_TRUE(WriteText(u"\\Dir\\mine.txt", "x"));
+    // Back-dated, so the outside changes below move the folder's times whatever the host
+    // clock's tick.
+    const auto past = stdfs::file_time_type::clock::now() - std::chrono::hours(1);
+    stdfs::last_write_time(Store() / "Dir", past);
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_EQ(GetFileAttributes(u"\\Dir\\dropped.txt"), INVALID_FILE_ATTRIBUTES); }),
+              ERROR_FILE_NOT_FOUND);
+    std::ofstream(Store() / "Dir" / "DROPPED.TXT") << "outside";
+    EXPECT_EQ(ReadText(u"\\Dir\\dropped.txt"), "outside");
+    EXPECT_EQ(List(u"\\Dir\\dropped.TXT"), std::vector<std::string>{"DROPPED.TXT"});
+
+    stdfs::last_write_time(Store() / "Dir", past);
+    EXPECT_EQ(GetFileAttributes(u"\\Dir\\Dropped.txt"), FILE_ATTRIBUTE_NORMAL);
+    stdfs::remove(Store() / "Dir" / "DROPPED.TXT");
+    EXPECT_EQ(LastErrorAfter([] { EXPECT_EQ(GetFileAttributes(u"\\Dir\\Dropped.txt"), INVALID_FILE_ATTRIBUTES); }),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(List(u"\\Dir\\*.*"), std::vector<std::string>{"mine.txt"});
+}
+
 TEST_F(HostFolder, ADeletedFileLeavesNoAttributesForItsSuccessor) {
     ASSERT_TRUE(WriteText(u"\\f", "x"));
     ASSERT_TRUE(SetFileAttributes(u"\\f", FILE_ATTRIBUTE_HIDDEN));
@@ -63,6 +86,7 @@ TEST_F(HostFolder, ADeletedFileLeavesNoAttributesForItsSuccessor) {
 TEST_F(HostFolder, RomFilesAppearMergedAndCannotBeChanged) {
     EXPECT_EQ(GetFileAttributes(u"\\Windows\\font.ttf"), FILE_ATTRIBUTE_INROM | FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(ReadText(u"\\windows\\FONT.TTF"), "glyphs");
+    EXPECT_EQ(List(u"\\WINDOWS\\Font.TTF"), std::vector<std::string>{"font.ttf"});
     // A store file in the same folder sits beside the ROM files.
     ASSERT_TRUE(WriteText(u"\\Windows\\user.txt", "mine"));
     EXPECT_TRUE(stdfs::exists(Store() / "Windows" / "user.txt"));
@@ -104,6 +128,15 @@ TEST_F(HostFolder, NamesOverTheHostsLimitAreShortenedOnTheHost) {
     ASSERT_TRUE(CopyFile(u"\\boot.ini", cyrillic.c_str(), FALSE));
     EXPECT_EQ(ReadText(cyrillic.c_str()), "rom");
     EXPECT_EQ(ReadText(cjk.c_str()), "wide");
+    // Found under any spelling, with the one they were made with.
+    const std::u16string lower = u"\\" + std::u16string(200, u'я');
+    EXPECT_EQ(ReadText(lower.c_str()), "rom");
+    EXPECT_EQ(List(lower.c_str()), std::vector<std::string>{platform::ToUtf8(cyrillic.substr(1))});
+    EXPECT_EQ(List((lower.substr(0, 200) + u"?").c_str()), std::vector<std::string>{platform::ToUtf8(cyrillic.substr(1))});
+    const std::u16string other = u"\\" + std::u16string(199, u'я') + u"ж";
+    EXPECT_EQ(LastErrorAfter([&] { EXPECT_EQ(GetFileAttributes(other.c_str()), INVALID_FILE_ATTRIBUTES); }),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(List(other.c_str()), std::vector<std::string>{});
     std::vector<std::string> onHost;
     for (const auto& entry : stdfs::directory_iterator(Store())) {
         onHost.push_back(entry.path().filename());

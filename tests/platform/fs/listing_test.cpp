@@ -38,13 +38,29 @@ TEST_P(Listings, PatternsMatchAsCeMatchesThem) {
     EXPECT_EQ(Sorted(List(At(u"\\D\\g*"))), std::vector<std::string>{"gamma"});
 }
 
+// A name without wildcards is looked up rather than listed; the answer must be the one the
+// same name with a wildcard in it gives.
 TEST_P(Listings, ANameWithoutWildcardsFindsThatOneEntry) {
-    DWORD end = 0;
-    EXPECT_EQ(List(At(u"\\D\\BETA.DOC"), &end), std::vector<std::string>{"beta.doc"});
-    EXPECT_EQ(end, ERROR_NO_MORE_FILES);
-    EXPECT_EQ(List(At(u"\\D\\sub")), std::vector<std::string>{"Sub"});
-    EXPECT_EQ(List(At(u"\\D\\missing"), &end), std::vector<std::string>{});
-    EXPECT_EQ(end, ERROR_NO_MORE_FILES);
+    struct Case {
+        const char16_t* exact;
+        const char16_t* wildcard;
+        std::vector<std::string> names;
+        DWORD end;
+    };
+    for (const auto& [exact, wildcard, names, end] : std::vector<Case>{
+             {u"\\D\\BETA.DOC", u"\\D\\BETA.DO?", {"beta.doc"}, ERROR_NO_MORE_FILES},
+             {u"\\D\\sub", u"\\D\\su*", {"Sub"}, ERROR_NO_MORE_FILES},
+             {u"\\D\\missing", u"\\D\\missin?", {}, ERROR_NO_MORE_FILES},
+             {u"\\D\\gamma.", u"\\D\\gamm?.", {}, ERROR_NO_MORE_FILES},
+             {u"\\D\\gamma\\x", u"\\D\\gamma\\?", {}, ERROR_PATH_NOT_FOUND},
+             {u"\\Nowhere\\x", u"\\Nowhere\\?", {}, ERROR_PATH_NOT_FOUND},
+             {u"\\Nowhere\\Deeper\\x", u"\\Nowhere\\Deeper\\?", {}, ERROR_PATH_NOT_FOUND}}) {
+        for (const char16_t* pattern : {exact, wildcard}) {
+            DWORD ended = 0;
+            EXPECT_EQ(List(At(pattern), &ended), names) << platform::ToUtf8(pattern);
+            EXPECT_EQ(ended, end) << platform::ToUtf8(pattern);
+        }
+    }
 }
 
 TEST_P(Listings, EntriesCarryTheirAttributesSizeAndTimes) {
