@@ -91,42 +91,55 @@ public:
     }
 
     // The entry of folder whose name matches without regard to case. The host name of the
-    // spelling asked for is tried first (unless the caller already found it missing): it is the
-    // common case and costs one stat; another spelling or a shortened name comes from the
-    // folder's names, read once for as long as the folder stays as it was.
+    // spelling asked for is tried first when exactFirst: it is the common case and costs one
+    // stat. Otherwise, and when that fails, the folder's names answer: read once, kept for as
+    // long as the folder stays as it was.
     std::optional<HostEntry> FindChild(const HostEntry& folder, const std::string& folderKey,
-                                       std::u16string_view name, bool inStore,
-                                       bool exactMissing = false) {
-        if (!exactMissing) {
-            const auto hostName = fs::HostNameOf(name);
-            if (auto exact = StatEntry(folder.path / hostName)) {
-                const auto found = CeNameOf(folderKey, hostName, inStore);
-                if (found && EqualsIgnoreCase(*found, name)) return exact;
-            }
+                                       std::u16string_view name, bool inStore, bool exactFirst) {
+        const auto hostName = fs::HostNameOf(name);
+        auto exact = [&]() -> std::optional<HostEntry> {
+            auto entry = StatEntry(folder.path / hostName);
+            if (!entry) return std::nullopt;
+            const auto found = CeNameOf(folderKey, hostName, inStore);
+            return found && EqualsIgnoreCase(*found, name) ? entry : std::nullopt;
+        };
+        if (exactFirst) {
+            if (auto entry = exact()) return entry;
         }
-        const auto other = names_.Find(
+        const auto kept = names_.Find(
             folder.path.native(), folder.st, Folded(name),
-            [&](std::string_view hostName) { return CeNameOf(folderKey, hostName, inStore); });
-        return other ? StatEntry(folder.path / *other) : std::nullopt;
+            [&](std::string_view entry) { return CeNameOf(folderKey, entry, inStore); });
+        if (!kept) return std::nullopt;
+        // Where the host holds several spellings, the one asked for wins.
+        if (!exactFirst && !kept->alone && kept->hostName != hostName) {
+            if (auto entry = exact()) return entry;
+        }
+        return StatEntry(folder.path / kept->hostName);
     }
 
     // The entry at path under base. reached is how many parts were found (every one before the
     // last a folder); the entry is there only when all were. The path spelled as on the host
-    // costs one stat; a last name missing under that spelling one more, of its folder; only
-    // when the folder is not there so either is the path walked one part at a time.
+    // costs one stat. A last name missing under that spelling costs one more, of its folder,
+    // whose names are then kept: later look-ups there start from the folder's stat, so a miss
+    // costs that one stat. Only when the folder is not there so is the path walked one part at
+    // a time.
     std::optional<HostEntry> WalkSide(const stdfs::path& base, const PathParts& path,
                                       bool inStore, size_t& reached) {
         reached = 0;
-        if (auto host = ExactHostPath(base, path, inStore)) {
-            if (auto whole = StatEntry(*host)) {
-                reached = path.size();
-                return whole;
+        if (auto host = ExactHostPath(base, path)) {
+            const std::string folderPath =
+                path.size() == 1 ? base.native() : host->substr(0, host->rfind('/'));
+            const bool kept = names_.Holds(folderPath);
+            if (!kept) {
+                if (auto whole = StatEntry(*host)) {
+                    reached = path.size();
+                    return whole;
+                }
             }
-            const auto folder = StatEntry(path.size() == 1 ? base.native()
-                                                           : host->substr(0, host->rfind('/')));
+            const auto folder = StatEntry(folderPath);
             if (folder && folder->IsFolder()) {
                 reached = path.size() - 1;
-                auto last = FindChild(*folder, ParentKeyOf(path), path.back(), inStore, true);
+                auto last = FindChild(*folder, ParentKeyOf(path), path.back(), inStore, false);
                 if (last) reached = path.size();
                 return last;
             }
@@ -135,7 +148,7 @@ public:
         if (!place || !place->IsFolder()) return std::nullopt;
         std::string key;
         for (size_t i = 0; i < path.size(); ++i) {
-            auto next = FindChild(*place, key, path[i], inStore);
+            auto next = FindChild(*place, key, path[i], inStore, true);
             if (!next || (i + 1 < path.size() && !next->IsFolder())) return std::nullopt;
             key += "\\" + ToUtf8(Folded(path[i]));
             place = std::move(next);
@@ -147,23 +160,20 @@ public:
     // The common case in one stat: every part stored under the host name of the spelling asked
     // for. Nothing when any part is not (another spelling, a shortened name, missing), and the
     // walk then looks part by part.
-    std::optional<HostEntry> ExactPath(const stdfs::path& base, const PathParts& path,
-                                       bool inStore) {
-        auto host = ExactHostPath(base, path, inStore);
+    std::optional<HostEntry> ExactPath(const stdfs::path& base, const PathParts& path) {
+        auto host = ExactHostPath(base, path);
         return host ? StatEntry(std::move(*host)) : std::nullopt;
     }
 
     // The host path under which each part would be stored with the spelling asked for.
-    std::optional<std::string> ExactHostPath(const stdfs::path& base, const PathParts& path,
-                                             bool inStore) {
+    static std::optional<std::string> ExactHostPath(const stdfs::path& base,
+                                                    const PathParts& path) {
         std::string host = base.native();
         for (const auto& part : path) {
-            const auto hostName = fs::HostNameOf(part);
-            if (fs::IsShortenedHostName(hostName)) return std::nullopt;
-            const auto ceName = CeNameOf(std::string(), hostName, inStore);
-            if (!ceName || !EqualsIgnoreCase(*ceName, part)) return std::nullopt;
+            const auto hostName = fs::PlainHostNameOf(part);
+            if (!hostName) return std::nullopt;
             host += '/';
-            host += hostName;
+            host += *hostName;
         }
         return host;
     }
@@ -211,7 +221,7 @@ public:
     // The store folder for a CE folder, made (with the ROM's spelling) where the folder so far
     // exists only in ROM. A store folder spelled as on the host is found with one stat.
     DWORD StoreFolder(const PathParts& folder, stdfs::path& host) {
-        if (auto exact = ExactPath(root_, folder, true); exact && exact->IsFolder()) {
+        if (auto exact = ExactPath(root_, folder); exact && exact->IsFolder()) {
             host = std::move(exact->path);
             return 0;
         }
@@ -221,8 +231,8 @@ public:
         if (!rom_.empty()) rom = StatEntry(rom_);
         std::string key;
         for (const auto& part : folder) {
-            auto inStore = FindChild(*store, key, part, true);
-            auto inRom = rom && rom->IsFolder() ? FindChild(*rom, key, part, false) : std::nullopt;
+            auto inStore = FindChild(*store, key, part, true, true);
+            auto inRom = rom && rom->IsFolder() ? FindChild(*rom, key, part, false, true) : std::nullopt;
             key += "\\" + ToUtf8(Folded(part));
             rom = inRom && inRom->IsFolder() ? std::move(inRom) : std::nullopt;
             if (inStore) {
@@ -420,7 +430,7 @@ DWORD HostFolderBackend::CreateFile(const PathParts& path, DWORD attributes, Fil
 DWORD HostFolderBackend::OpenFile(const PathParts& path, std::unique_ptr<FileData>& file) {
     // A store file under its own spelling opens without a look-up: the store wins over the ROM,
     // and a folder or a file the host keeps read-only fails here and takes the long way.
-    if (auto exact = impl_->ExactHostPath(impl_->root_, path, true); exact && !path.empty()) {
+    if (auto exact = impl_->ExactHostPath(impl_->root_, path); exact && !path.empty()) {
         if (const int fd = ::open(exact->c_str(), O_RDWR | O_CLOEXEC); fd >= 0) {
             file = std::make_unique<fs::HostFile>(fd, impl_->journal_, KeyOf(path));
             return 0;
@@ -489,10 +499,18 @@ DWORD HostFolderBackend::StageFile(const PathParts& target, std::unique_ptr<Stag
     stdfs::path folder;
     if (DWORD error = impl_->Parent(target, folder); error != 0) return error;
     // The start of the target's name tells a person what a staged file left by a crash was for.
-    const auto temp = folder / (std::string(fs::Utf8Prefix(fs::HostNameOf(target.back()), 200)) +
-                                kStagedMark + std::to_string(::getpid()) + "-" +
-                                std::to_string(++stagedCounter));
-    const int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // The process id is taken once (a forked child shares it with its parent, so a name taken
+    // already just moves the count on).
+    static const std::string process = std::to_string(::getpid());
+    const std::string start = std::string(fs::Utf8Prefix(fs::HostNameOf(target.back()), 200)) +
+                              kStagedMark + process + "-";
+    stdfs::path temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
+        temp = folder / (start + std::to_string(++stagedCounter));
+        fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
     if (fd < 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
     staged = std::make_unique<HostStaged>(impl_, target, temp, fd);
     return 0;

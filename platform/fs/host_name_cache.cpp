@@ -28,15 +28,15 @@ bool HostNameCache::Read(const std::string& folder, const CeNameOf& ceNameOf, Na
     names.byFolded.clear();
     while (dirent* entry = ::readdir(dir)) {
         if (auto name = ceNameOf(entry->d_name)) {
-            // The first spelling in the folder's order wins, as a walk of the folder finds it.
-            names.byFolded.emplace(Folded(*name), entry->d_name);
+            const auto [it, fresh] = names.byFolded.try_emplace(Folded(*name), Found{entry->d_name});
+            if (!fresh) it->second.alone = false;
         }
     }
     ::closedir(dir);
     return true;
 }
 
-std::optional<std::string> HostNameCache::Find(const std::string& folder,
+std::optional<HostNameCache::Found> HostNameCache::Find(const std::string& folder,
                                                const struct stat& folderStat,
                                                const std::u16string& folded,
                                                const CeNameOf& ceNameOf) {
@@ -62,6 +62,11 @@ std::optional<std::string> HostNameCache::Find(const std::string& folder,
     auto found = it->second.byFolded.find(folded);
     if (found == it->second.byFolded.end()) return std::nullopt;
     return found->second;
+}
+
+bool HostNameCache::Holds(const std::string& folder) {
+    std::lock_guard lock(mutex_);
+    return folders_.count(folder) != 0;
 }
 
 void HostNameCache::Forget(const std::string& folder) {

@@ -30,10 +30,16 @@ public:
     // The CE name of a host entry, or nothing when no CE path can name it.
     using CeNameOf = std::function<std::optional<std::u16string>(std::string_view hostName)>;
 
-    // The host name of the entry of folder (stat'd as folderStat just now, before any read)
-    // whose CE name folds to folded; the first such entry in the folder's order.
-    std::optional<std::string> Find(const std::string& folder, const struct stat& folderStat,
-                                    const std::u16string& folded, const CeNameOf& ceNameOf);
+    struct Found {
+        std::string hostName;  // the first in the folder's order
+        bool alone = true;     // whether no other host name in the folder folds the same
+    };
+    // The entry of folder (stat'd as folderStat just now, before any read) whose CE name folds
+    // to folded.
+    std::optional<Found> Find(const std::string& folder, const struct stat& folderStat,
+                              const std::u16string& folded, const CeNameOf& ceNameOf);
+    // Whether a read of folder is kept, current or not.
+    bool Holds(const std::string& folder);
 
     // Called for every change the store makes in folder.
     void Forget(const std::string& folder);
@@ -47,7 +53,7 @@ private:
     };
     struct Names {
         Stamp stamp;
-        std::unordered_map<std::u16string, std::string> byFolded;
+        std::unordered_map<std::u16string, Found> byFolded;
     };
     static Stamp StampOf(const struct stat& st);
     static bool Read(const std::string& folder, const CeNameOf& ceNameOf, Names& names);

@@ -22,6 +22,17 @@ uint64_t Fnv1a64(std::string_view bytes) {
 
 bool IsLowerHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 
+// Not empty, not dots only, no character a CE name may not hold.
+bool IsPlainName(std::u16string_view name) {
+    if (name.find_first_not_of(u'.') == std::u16string_view::npos) return false;
+    for (char16_t c : name) {
+        if (c < 0x20 || std::u16string_view(u"\\/<>:\"|*?").find(c) != std::u16string_view::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string_view Utf8Prefix(std::string_view text, size_t bytes) {
@@ -54,14 +65,25 @@ bool IsShortenedHostName(std::string_view hostName) {
 
 std::optional<std::u16string> PlainCeNameOf(std::string_view hostName) {
     auto name = FromUtf8(hostName);
-    if (!name || name->empty()) return std::nullopt;
-    if (name->find_first_not_of(u'.') == std::u16string::npos) return std::nullopt;
-    for (char16_t c : *name) {
-        if (c < 0x20 || std::u16string_view(u"\\/<>:\"|*?").find(c) != std::u16string_view::npos) {
+    if (!name || !IsPlainName(*name)) return std::nullopt;
+    return name;
+}
+
+std::optional<std::string> PlainHostNameOf(std::u16string_view ceName) {
+    if (!IsPlainName(ceName)) return std::nullopt;
+    // A lone surrogate has no UTF-8 form: it would read back as another character.
+    for (size_t i = 0; i < ceName.size(); ++i) {
+        const char16_t c = ceName[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < ceName.size() && ceName[i + 1] >= 0xDC00 &&
+            ceName[i + 1] <= 0xDFFF) {
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
             return std::nullopt;
         }
     }
-    return name;
+    std::string utf8 = ToUtf8(ceName);
+    if (utf8.size() > kHostNameBytes) return std::nullopt;
+    return utf8;
 }
 
 }  // namespace platform::fs

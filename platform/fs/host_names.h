@@ -19,6 +19,9 @@ bool IsShortenedHostName(std::string_view hostName);
 // The CE name a plain host name stands for; nothing for names no CE path can reach (invalid
 // UTF-8, a character CE refuses, dots only) and for shortened names.
 std::optional<std::u16string> PlainCeNameOf(std::string_view hostName);
+// The host name of a CE name stored under its own spelling, which reads back as that CE name;
+// nothing for a name stored shortened or one no plain host name stands for.
+std::optional<std::string> PlainHostNameOf(std::u16string_view ceName);
 // The longest start of text, cut between characters, of at most bytes bytes.
 std::string_view Utf8Prefix(std::string_view text, size_t bytes);
 
