@@ -28,14 +28,28 @@ constexpr char kStagedMark[] = "|staged-";
 
 std::atomic<uint64_t> stagedCounter{0};
 
-// One host entry with what the host says about it.
+// One host entry with what the host says about it. Paths stay plain strings: a look-up builds
+// several, and std::filesystem::path parses each one into parts.
 struct HostEntry {
-    stdfs::path path;
+    std::string path;
     struct stat st{};
     bool IsFolder() const { return S_ISDIR(st.st_mode); }
 };
 
-std::optional<HostEntry> StatEntry(stdfs::path path) {
+std::string Join(std::string_view folder, std::string_view name) {
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path += folder;
+    path += '/';
+    path += name;
+    return path;
+}
+
+std::string_view FileNameOf(std::string_view path) { return path.substr(path.rfind('/') + 1); }
+
+std::string ParentOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
+
+std::optional<HostEntry> StatEntry(std::string path) {
     HostEntry entry{std::move(path)};
     if (::stat(entry.path.c_str(), &entry.st) != 0) return std::nullopt;
     return entry;
@@ -98,7 +112,7 @@ public:
                                        std::u16string_view name, bool inStore, bool exactFirst) {
         const auto hostName = fs::HostNameOf(name);
         auto exact = [&]() -> std::optional<HostEntry> {
-            auto entry = StatEntry(folder.path / hostName);
+            auto entry = StatEntry(Join(folder.path, hostName));
             if (!entry) return std::nullopt;
             const auto found = CeNameOf(folderKey, hostName, inStore);
             return found && EqualsIgnoreCase(*found, name) ? entry : std::nullopt;
@@ -107,14 +121,14 @@ public:
             if (auto entry = exact()) return entry;
         }
         const auto kept = names_.Find(
-            folder.path.native(), folder.st, Folded(name),
+            folder.path, folder.st, Folded(name),
             [&](std::string_view entry) { return CeNameOf(folderKey, entry, inStore); });
         if (!kept) return std::nullopt;
         // Where the host holds several spellings, the one asked for wins.
         if (!exactFirst && !kept->alone && kept->hostName != hostName) {
             if (auto entry = exact()) return entry;
         }
-        return StatEntry(folder.path / kept->hostName);
+        return StatEntry(Join(folder.path, kept->hostName));
     }
 
     // The entry at path under base. reached is how many parts were found (every one before the
@@ -144,7 +158,7 @@ public:
                 return last;
             }
         }
-        auto place = StatEntry(base);
+        auto place = StatEntry(base.native());
         if (!place || !place->IsFolder()) return std::nullopt;
         std::string key;
         for (size_t i = 0; i < path.size(); ++i) {
@@ -183,8 +197,8 @@ public:
     DWORD Locate(const PathParts& path, HostPlace& place) {
         place = HostPlace{};
         if (path.empty()) {
-            place.store = StatEntry(root_);
-            place.rom = rom_.empty() ? std::nullopt : StatEntry(rom_);
+            place.store = StatEntry(root_.native());
+            place.rom = rom_.empty() ? std::nullopt : StatEntry(rom_.native());
             if (place.rom && !place.rom->IsFolder()) place.rom.reset();
             return 0;
         }
@@ -220,15 +234,15 @@ public:
 
     // The store folder for a CE folder, made (with the ROM's spelling) where the folder so far
     // exists only in ROM. A store folder spelled as on the host is found with one stat.
-    DWORD StoreFolder(const PathParts& folder, stdfs::path& host) {
+    DWORD StoreFolder(const PathParts& folder, std::string& host) {
         if (auto exact = ExactPath(root_, folder); exact && exact->IsFolder()) {
             host = std::move(exact->path);
             return 0;
         }
-        auto store = StatEntry(root_);
+        auto store = StatEntry(root_.native());
         if (!store) return ERROR_PATH_NOT_FOUND;
         std::optional<HostEntry> rom;
-        if (!rom_.empty()) rom = StatEntry(rom_);
+        if (!rom_.empty()) rom = StatEntry(rom_.native());
         std::string key;
         for (const auto& part : folder) {
             auto inStore = FindChild(*store, key, part, true, true);
@@ -241,11 +255,11 @@ public:
                 continue;
             }
             if (!rom) return ERROR_PATH_NOT_FOUND;
-            const auto made = store->path / rom->path.filename();
+            const auto made = Join(store->path, FileNameOf(rom->path));
             if (::mkdir(made.c_str(), 0777) != 0 && errno != EEXIST) {
                 return fs::HostError(errno, ERROR_PATH_NOT_FOUND);
             }
-            names_.Forget(store->path.native());
+            names_.Forget(store->path);
             store = StatEntry(made);
             if (!store || !store->IsFolder()) return ERROR_PATH_NOT_FOUND;
         }
@@ -253,29 +267,29 @@ public:
         return 0;
     }
 
-    DWORD Parent(const PathParts& path, stdfs::path& folder) {
+    DWORD Parent(const PathParts& path, std::string& folder) {
         if (path.empty()) return ERROR_ACCESS_DENIED;
         return StoreFolder(PathParts(path.begin(), path.end() - 1), folder);
     }
 
     // The host path a new entry of this name gets.
-    DWORD NewEntry(const PathParts& path, stdfs::path& host) {
-        stdfs::path folder;
+    DWORD NewEntry(const PathParts& path, std::string& host) {
+        std::string folder;
         if (DWORD error = Parent(path, folder); error != 0) return error;
-        host = folder / fs::HostNameOf(path.back());
+        host = Join(folder, fs::HostNameOf(path.back()));
         return 0;
     }
 
     // Keeps the full spelling of an entry just made under a shortened host name.
-    void NameCreated(const PathParts& path, const stdfs::path& host) {
-        const std::string hostName = host.filename();
+    void NameCreated(const PathParts& path, const std::string& host) {
+        const std::string hostName(FileNameOf(host));
         if (fs::IsShortenedHostName(hostName)) {
             journal_->PutLongName(ParentKeyOf(path) + "\\" + hostName, ToUtf8(path.back()));
         }
     }
 
-    void NameRemoved(const PathParts& path, const stdfs::path& host) {
-        const std::string hostName = host.filename();
+    void NameRemoved(const PathParts& path, const std::string& host) {
+        const std::string hostName(FileNameOf(host));
         if (fs::IsShortenedHostName(hostName)) {
             journal_->EraseLongName(ParentKeyOf(path) + "\\" + hostName);
         }
@@ -293,7 +307,7 @@ namespace {
 class HostStaged final : public StagedFile {
 public:
     HostStaged(std::shared_ptr<HostFolderBackend::Impl> impl, PathParts target,
-               stdfs::path temp, int fd)
+               std::string temp, int fd)
         : impl_(std::move(impl)), target_(std::move(target)), temp_(std::move(temp)),
           data_(fd, impl_->journal_, KeyOf(target_)) {}
     ~HostStaged() override {
@@ -308,7 +322,7 @@ public:
             return error;
         }
         HostPlace place;
-        stdfs::path final = temp_.parent_path() / fs::HostNameOf(target_.back());
+        std::string final = Join(ParentOf(temp_), fs::HostNameOf(target_.back()));
         const bool replaces = impl_->Locate(target_, place) == 0 && place.store;
         if (replaces) {
             if (place.store->IsFolder()) return ERROR_ACCESS_DENIED;
@@ -318,7 +332,7 @@ public:
             return fs::HostError(errno, ERROR_WRITE_FAULT);
         }
         committed_ = true;
-        impl_->names_.Forget(final.parent_path().native());
+        impl_->names_.Forget(ParentOf(final));
         if (!replaces) impl_->NameCreated(target_, final);
         impl_->journal_->Put(KeyOf(target_), {attributes & kKeptBits, times.created.value_or(0)});
         return 0;
@@ -327,7 +341,7 @@ public:
 private:
     std::shared_ptr<HostFolderBackend::Impl> impl_;
     PathParts target_;
-    stdfs::path temp_;
+    std::string temp_;
     fs::HostFile data_;
     bool committed_ = false;
 };
@@ -347,7 +361,7 @@ DWORD HostFolderBackend::Stat(const PathParts& path, EntryInfo& info) {
     std::u16string name;
     if (!path.empty()) {
         // Names hold no "\\", so the parent's key is the key up to its last one.
-        name = impl_->CeNameOf(key.substr(0, key.rfind('\\')), host.path.filename().native(),
+        name = impl_->CeNameOf(key.substr(0, key.rfind('\\')), std::string(FileNameOf(host.path)),
                                place.store.has_value())
                    .value_or(path.back());
     }
@@ -371,7 +385,7 @@ DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& e
             if (!name) continue;
             auto folded = Folded(*name);
             if (std::find(seen.begin(), seen.end(), folded) != seen.end()) continue;
-            auto child = StatEntry((*host)->path / entry->d_name);
+            auto child = StatEntry(Join((*host)->path, entry->d_name));
             if (!child) continue;
             entries.push_back(impl_->Describe(folderKey + "\\" + ToUtf8(folded), std::move(*name),
                                               *child, inStore));
@@ -387,10 +401,10 @@ DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& e
 }
 
 DWORD HostFolderBackend::CreateFolder(const PathParts& path, FileTimeTicks now) {
-    stdfs::path host;
+    std::string host;
     if (DWORD error = impl_->NewEntry(path, host); error != 0) return error;
     if (::mkdir(host.c_str(), 0777) != 0) return fs::HostError(errno, ERROR_PATH_NOT_FOUND);
-    impl_->names_.Forget(host.parent_path().native());
+    impl_->names_.Forget(ParentOf(host));
     impl_->NameCreated(path, host);
     impl_->journal_->Put(KeyOf(path), {0, now});
     return 0;
@@ -404,8 +418,8 @@ DWORD HostFolderBackend::RemoveFolder(const PathParts& path) {
     std::vector<EntryInfo> entries;
     if (place.rom && List(path, entries) == 0 && !entries.empty()) return ERROR_DIR_NOT_EMPTY;
     if (::rmdir(place.store->path.c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
-    impl_->names_.Forget(place.store->path.native());
-    impl_->names_.Forget(place.store->path.parent_path().native());
+    impl_->names_.Forget(place.store->path);
+    impl_->names_.Forget(ParentOf(place.store->path));
     impl_->NameRemoved(path, place.store->path);
     impl_->journal_->Erase(KeyOf(path));
     return 0;
@@ -413,11 +427,11 @@ DWORD HostFolderBackend::RemoveFolder(const PathParts& path) {
 
 DWORD HostFolderBackend::CreateFile(const PathParts& path, DWORD attributes, FileTimeTicks now,
                                     std::unique_ptr<FileData>& file) {
-    stdfs::path host;
+    std::string host;
     if (DWORD error = impl_->NewEntry(path, host); error != 0) return error;
     const int fd = ::open(host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
-    impl_->names_.Forget(host.parent_path().native());
+    impl_->names_.Forget(ParentOf(host));
     impl_->NameCreated(path, host);
     const auto key = KeyOf(path);
     impl_->journal_->Put(key, {attributes & kKeptBits, now});
@@ -454,7 +468,7 @@ DWORD HostFolderBackend::DeleteFile(const PathParts& path) {
     if (!place.store) return ERROR_ACCESS_DENIED;
     if (place.store->IsFolder()) return ERROR_ACCESS_DENIED;
     if (::unlink(place.store->path.c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
-    impl_->names_.Forget(place.store->path.parent_path().native());
+    impl_->names_.Forget(ParentOf(place.store->path));
     impl_->NameRemoved(path, place.store->path);
     impl_->journal_->Erase(KeyOf(path));
     return 0;
@@ -496,7 +510,7 @@ DWORD HostFolderBackend::SetTimes(const PathParts& path, const FileTimes& times)
 }
 
 DWORD HostFolderBackend::StageFile(const PathParts& target, std::unique_ptr<StagedFile>& staged) {
-    stdfs::path folder;
+    std::string folder;
     if (DWORD error = impl_->Parent(target, folder); error != 0) return error;
     // The start of the target's name tells a person what a staged file left by a crash was for.
     // The process id is taken once (a forked child shares it with its parent, so a name taken
@@ -504,10 +518,10 @@ DWORD HostFolderBackend::StageFile(const PathParts& target, std::unique_ptr<Stag
     static const std::string process = std::to_string(::getpid());
     const std::string start = std::string(fs::Utf8Prefix(fs::HostNameOf(target.back()), 200)) +
                               kStagedMark + process + "-";
-    stdfs::path temp;
+    std::string temp;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
-        temp = folder / (start + std::to_string(++stagedCounter));
+        temp = Join(folder, start + std::to_string(++stagedCounter));
         fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }

@@ -2,6 +2,7 @@
 
 #include <platform/text.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -23,12 +24,19 @@ uint64_t Fnv1a64(std::string_view bytes) {
 bool IsLowerHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 
 // Not empty, not dots only, no character a CE name may not hold.
+bool IsRefused(char16_t c) {
+    switch (c) {
+    case u'\\': case u'/': case u'<': case u'>': case u':': case u'"': case u'|': case u'*': case u'?':
+        return true;
+    default:
+        return c < 0x20;
+    }
+}
+
 bool IsPlainName(std::u16string_view name) {
     if (name.find_first_not_of(u'.') == std::u16string_view::npos) return false;
     for (char16_t c : name) {
-        if (c < 0x20 || std::u16string_view(u"\\/<>:\"|*?").find(c) != std::u16string_view::npos) {
-            return false;
-        }
+        if (IsRefused(c)) return false;
     }
     return true;
 }
@@ -64,6 +72,13 @@ bool IsShortenedHostName(std::string_view hostName) {
 }
 
 std::optional<std::u16string> PlainCeNameOf(std::string_view hostName) {
+    // Most names are ASCII, whose characters are their UTF-16 units; a folder's read takes
+    // every name there.
+    if (std::all_of(hostName.begin(), hostName.end(), [](char c) { return (c & 0x80) == 0; })) {
+        std::u16string name(hostName.begin(), hostName.end());
+        if (!IsPlainName(name)) return std::nullopt;
+        return name;
+    }
     auto name = FromUtf8(hostName);
     if (!name || !IsPlainName(*name)) return std::nullopt;
     return name;

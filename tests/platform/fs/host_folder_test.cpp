@@ -72,6 +72,19 @@ TEST_F(HostFolder, NamesAnotherProgramChangesAfterAMissAreSeen) {
     EXPECT_EQ(LastErrorAfter([] { EXPECT_EQ(GetFileAttributes(u"\\Dir\\Dropped.txt"), INVALID_FILE_ATTRIBUTES); }),
               ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(List(u"\\Dir\\*.*"), std::vector<std::string>{"mine.txt"});
+
+    // Two spellings of one name on the host: each is found by its own.
+    std::ofstream(Store() / "Dir" / "twin.txt") << "a";
+    std::ofstream(Store() / "Dir" / "TWIN.TXT") << "bb";
+    for (const std::u16string name : {u"twin.txt", u"TWIN.TXT"}) {
+        EXPECT_EQ(GetFileAttributes(u"\\Dir\\missing"), INVALID_FILE_ATTRIBUTES);
+        WIN32_FIND_DATA data;
+        HANDLE listing = FindFirstFile((u"\\Dir\\" + name).c_str(), &data);
+        ASSERT_NE(listing, INVALID_HANDLE_VALUE);
+        FindClose(listing);
+        EXPECT_EQ(std::u16string(data.cFileName), name);
+        EXPECT_EQ(data.nFileSizeLow, name == u"twin.txt" ? 1u : 2u);
+    }
 }
 
 TEST_F(HostFolder, ADeletedFileLeavesNoAttributesForItsSuccessor) {
