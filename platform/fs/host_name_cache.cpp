@@ -1,12 +1,14 @@
 #include "host_name_cache.h"
 
+#include "host_names.h"
+
 #include <platform/text.h>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <memory>
+#include <algorithm>
 
 namespace platform::fs {
 namespace {
@@ -14,6 +16,25 @@ namespace {
 // Enough for the folders one tree copy works in at a time; past it the reads start afresh.
 constexpr size_t kMaxFolders = 256;
 constexpr size_t kReadBytes = 32 * 1024;
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
+// Whether the host entry stands for a CE name that folds to folded.
+bool Matches(std::string_view host, const std::u16string& folded,
+             const HostNameCache::CeNameOf& ceNameOf) {
+    if (IsAscii(host) && !IsShortenedHostName(host)) {
+        // An ASCII name's characters are its UTF-16 units, so it is compared where it lies.
+        if (host.size() != folded.size()) return false;
+        for (size_t i = 0; i < host.size(); ++i) {
+            if (FoldCase(static_cast<char16_t>(host[i])) != folded[i]) return false;
+        }
+        return ceNameOf(host).has_value();  // still no entry when no CE path can name it
+    }
+    const auto name = ceNameOf(host);
+    return name && Folded(*name) == folded;
+}
 
 }  // namespace
 
@@ -27,32 +48,27 @@ HostNameCache::Stamp HostNameCache::StampOf(const struct stat& st) {
     return {st.st_dev, st.st_ino, st.st_mtim, st.st_ctim};
 }
 
-bool HostNameCache::Read(const std::string& folder, const CeNameOf& ceNameOf, Names& names) {
+bool HostNameCache::Read(const std::string& folder, Names& names) {
     // getdents64 straight: opendir would stat the folder once more.
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
-    names.byFolded.clear();
-    const auto buffer = std::make_unique_for_overwrite<char[]>(kReadBytes);
+    names.records.clear();
     ssize_t got;
-    while ((got = ::getdents64(fd, buffer.get(), kReadBytes)) > 0) {
-        for (ssize_t at = 0; at < got;) {
-            const auto* entry = reinterpret_cast<const struct dirent64*>(buffer.get() + at);
-            at += entry->d_reclen;
-            if (auto name = ceNameOf(entry->d_name)) {
-                const auto [it, fresh] =
-                    names.byFolded.try_emplace(Folded(*name), Found{entry->d_name});
-                if (!fresh) it->second.alone = false;
-            }
-        }
-    }
+    do {
+        const size_t at = names.records.size();
+        names.records.resize(at + kReadBytes);
+        got = ::getdents64(fd, names.records.data() + at, kReadBytes);
+        names.records.resize(at + std::max<ssize_t>(got, 0));
+    } while (got > 0);
     ::close(fd);
+    names.records.shrink_to_fit();
     return got == 0;
 }
 
 std::optional<HostNameCache::Found> HostNameCache::Find(const std::string& folder,
-                                               const struct stat& folderStat,
-                                               const std::u16string& folded,
-                                               const CeNameOf& ceNameOf) {
+                                                        const struct stat& folderStat,
+                                                        const std::u16string& folded,
+                                                        const CeNameOf& ceNameOf) {
     const Stamp stamp = StampOf(folderStat);
     std::lock_guard lock(mutex_);
     auto it = folders_.find(folder);
@@ -61,7 +77,7 @@ std::optional<HostNameCache::Found> HostNameCache::Find(const std::string& folde
         // The stamp is from before the read: a change that lands during it makes the next
         // look-up read again.
         names.stamp = stamp;
-        if (!Read(folder, ceNameOf, names)) {
+        if (!Read(folder, names)) {
             if (it != folders_.end()) folders_.erase(it);
             return std::nullopt;
         }
@@ -72,9 +88,19 @@ std::optional<HostNameCache::Found> HostNameCache::Find(const std::string& folde
             it->second = std::move(names);
         }
     }
-    auto found = it->second.byFolded.find(folded);
-    if (found == it->second.byFolded.end()) return std::nullopt;
-    return found->second;
+    std::optional<Found> found;
+    const auto& records = it->second.records;
+    for (size_t at = 0; at < records.size();) {
+        const auto* entry = reinterpret_cast<const struct dirent64*>(records.data() + at);
+        at += entry->d_reclen;
+        if (!Matches(entry->d_name, folded, ceNameOf)) continue;
+        if (found) {
+            found->alone = false;
+            break;
+        }
+        found = Found{entry->d_name};
+    }
+    return found;
 }
 
 bool HostNameCache::Holds(const std::string& folder) {

@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace platform::fs {
 
@@ -51,12 +52,15 @@ private:
         struct timespec modified{}, changed{};
         bool operator==(const Stamp& other) const;
     };
+    // A folder's entries as the host lists them (dirent64 records). A read is looked in about
+    // twice before the folder changes, so the records are kept as they came and compared in
+    // place: no name is decoded or copied unless it matches.
     struct Names {
         Stamp stamp;
-        std::unordered_map<std::u16string, Found> byFolded;
+        std::vector<char> records;
     };
     static Stamp StampOf(const struct stat& st);
-    static bool Read(const std::string& folder, const CeNameOf& ceNameOf, Names& names);
+    static bool Read(const std::string& folder, Names& names);
 
     std::mutex mutex_;
     std::unordered_map<std::string, Names> folders_;
