@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -25,6 +26,8 @@ constexpr DWORD kReadOnly = 0x01, kFolder = 0x10, kInRom = 0x40;
 constexpr DWORD kKeptBits = 0x01 | 0x02 | 0x04 | 0x20;
 // Staged copies carry a character no CE name may hold, so no listing ever shows them.
 constexpr char kStagedMark[] = "|staged-";
+// The store's own folder for staged copies, in the store folder under a name no CE path reaches.
+constexpr char kStagingFolder[] = "|staging";
 
 std::atomic<uint64_t> stagedCounter{0};
 
@@ -234,9 +237,9 @@ public:
 
     // The store folder for a CE folder, made (with the ROM's spelling) where the folder so far
     // exists only in ROM. A store folder spelled as on the host is found with one stat.
-    DWORD StoreFolder(const PathParts& folder, std::string& host) {
+    DWORD StoreFolder(const PathParts& folder, HostEntry& host) {
         if (auto exact = ExactPath(root_, folder); exact && exact->IsFolder()) {
-            host = std::move(exact->path);
+            host = std::move(*exact);
             return 0;
         }
         auto store = StatEntry(root_.native());
@@ -263,20 +266,20 @@ public:
             store = StatEntry(made);
             if (!store || !store->IsFolder()) return ERROR_PATH_NOT_FOUND;
         }
-        host = std::move(store->path);
+        host = std::move(*store);
         return 0;
     }
 
-    DWORD Parent(const PathParts& path, std::string& folder) {
+    DWORD Parent(const PathParts& path, HostEntry& folder) {
         if (path.empty()) return ERROR_ACCESS_DENIED;
         return StoreFolder(PathParts(path.begin(), path.end() - 1), folder);
     }
 
     // The host path a new entry of this name gets.
     DWORD NewEntry(const PathParts& path, std::string& host) {
-        std::string folder;
+        HostEntry folder;
         if (DWORD error = Parent(path, folder); error != 0) return error;
-        host = Join(folder, fs::HostNameOf(path.back()));
+        host = Join(folder.path, fs::HostNameOf(path.back()));
         return 0;
     }
 
@@ -295,8 +298,23 @@ public:
         }
     }
 
+    // Where a copy into folder is staged: the store's staging folder when a rename can move it
+    // from there (same host file system), else folder itself. Staged apart, a copy leaves its
+    // target's folder unchanged until it is put in place, so the kept read of the folder's
+    // names still answers the check made after the data moved.
+    std::string StagingFolderFor(const HostEntry& folder) {
+        std::call_once(stagingMade_, [this] {
+            const std::string path = Join(root_.native(), kStagingFolder);
+            if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return;
+            if (auto entry = StatEntry(path); entry && entry->IsFolder()) staging_ = entry;
+        });
+        return staging_ && staging_->st.st_dev == folder.st.st_dev ? staging_->path : folder.path;
+    }
+
     stdfs::path root_;
     stdfs::path rom_;
+    std::once_flag stagingMade_;
+    std::optional<HostEntry> staging_;
     std::shared_ptr<fs::AttributeJournal> journal_;
     // Forgotten for every change of a CE name here; staged files are no CE names.
     fs::HostNameCache names_;
@@ -307,9 +325,9 @@ namespace {
 class HostStaged final : public StagedFile {
 public:
     HostStaged(std::shared_ptr<HostFolderBackend::Impl> impl, PathParts target,
-               std::string temp, int fd)
-        : impl_(std::move(impl)), target_(std::move(target)), temp_(std::move(temp)),
-          data_(fd, impl_->journal_, KeyOf(target_)) {}
+               std::string folder, std::string temp, int fd)
+        : impl_(std::move(impl)), target_(std::move(target)), folder_(std::move(folder)),
+          temp_(std::move(temp)), data_(fd, impl_->journal_, KeyOf(target_)) {}
     ~HostStaged() override {
         if (!committed_) ::unlink(temp_.c_str());
     }
@@ -322,7 +340,7 @@ public:
             return error;
         }
         HostPlace place;
-        std::string final = Join(ParentOf(temp_), fs::HostNameOf(target_.back()));
+        std::string final = Join(folder_, fs::HostNameOf(target_.back()));
         const bool replaces = impl_->Locate(target_, place) == 0 && place.store;
         if (replaces) {
             if (place.store->IsFolder()) return ERROR_ACCESS_DENIED;
@@ -341,6 +359,7 @@ public:
 private:
     std::shared_ptr<HostFolderBackend::Impl> impl_;
     PathParts target_;
+    std::string folder_;  // the target's folder on the host
     std::string temp_;
     fs::HostFile data_;
     bool committed_ = false;
@@ -510,7 +529,7 @@ DWORD HostFolderBackend::SetTimes(const PathParts& path, const FileTimes& times)
 }
 
 DWORD HostFolderBackend::StageFile(const PathParts& target, std::unique_ptr<StagedFile>& staged) {
-    std::string folder;
+    HostEntry folder;
     if (DWORD error = impl_->Parent(target, folder); error != 0) return error;
     // The start of the target's name tells a person what a staged file left by a crash was for.
     // The process id is taken once (a forked child shares it with its parent, so a name taken
@@ -518,15 +537,21 @@ DWORD HostFolderBackend::StageFile(const PathParts& target, std::unique_ptr<Stag
     static const std::string process = std::to_string(::getpid());
     const std::string start = std::string(fs::Utf8Prefix(fs::HostNameOf(target.back()), 200)) +
                               kStagedMark + process + "-";
+    std::string place = impl_->StagingFolderFor(folder);
     std::string temp;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
-        temp = Join(folder, start + std::to_string(++stagedCounter));
+        temp = Join(place, start + std::to_string(++stagedCounter));
         fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // A staging folder someone removed: beside the target then.
+        if (fd < 0 && errno == ENOENT && place != folder.path) {
+            place = folder.path;
+            continue;
+        }
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
-    staged = std::make_unique<HostStaged>(impl_, target, temp, fd);
+    staged = std::make_unique<HostStaged>(impl_, target, folder.path, temp, fd);
     return 0;
 }
 

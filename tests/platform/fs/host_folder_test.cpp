@@ -152,6 +152,7 @@ TEST_F(HostFolder, NamesOverTheHostsLimitAreShortenedOnTheHost) {
     EXPECT_EQ(List(other.c_str()), std::vector<std::string>{});
     std::vector<std::string> onHost;
     for (const auto& entry : stdfs::directory_iterator(Store())) {
+        if (entry.path().filename() == "|staging") continue;  // where copies wait
         onHost.push_back(entry.path().filename());
         EXPECT_LE(onHost.back().size(), 255u);
     }
