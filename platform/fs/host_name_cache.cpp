@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace platform::fs {
 namespace {
@@ -53,15 +54,12 @@ bool HostNameCache::Read(const std::string& folder, Names& names) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
     names.records.clear();
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kReadBytes);
     ssize_t got;
-    do {
-        const size_t at = names.records.size();
-        names.records.resize(at + kReadBytes);
-        got = ::getdents64(fd, names.records.data() + at, kReadBytes);
-        names.records.resize(at + std::max<ssize_t>(got, 0));
-    } while (got > 0);
+    while ((got = ::getdents64(fd, buffer.get(), kReadBytes)) > 0) {
+        names.records.insert(names.records.end(), buffer.get(), buffer.get() + got);
+    }
     ::close(fd);
-    names.records.shrink_to_fit();
     return got == 0;
 }
 
