@@ -87,6 +87,18 @@ TEST_F(HostFolder, NamesAnotherProgramChangesAfterAMissAreSeen) {
     }
 }
 
+// A copy waits in the store's staging folder, which no listing shows, until it is put in place.
+TEST_F(HostFolder, CopiesAreStagedOutOfSightAndStillWorkWithoutTheStagingFolder) {
+    ASSERT_TRUE(WriteText(u"\\a", "data"));
+    ASSERT_TRUE(CopyFile(u"\\a", u"\\b", FALSE));
+    ASSERT_TRUE(stdfs::is_directory(Store() / "|staging"));
+    EXPECT_TRUE(stdfs::is_empty(Store() / "|staging"));
+    stdfs::remove(Store() / "|staging");
+    ASSERT_TRUE(CopyFile(u"\\a", u"\\c", FALSE));
+    EXPECT_EQ(ReadText(u"\\c"), "data");
+    EXPECT_EQ(List(u"\\*.*"), (std::vector<std::string>{"a", "b", "boot.ini", "c", "Windows"}));
+}
+
 TEST_F(HostFolder, ADeletedFileLeavesNoAttributesForItsSuccessor) {
     ASSERT_TRUE(WriteText(u"\\f", "x"));
     ASSERT_TRUE(SetFileAttributes(u"\\f", FILE_ATTRIBUTE_HIDDEN));
