@@ -26,8 +26,9 @@ constexpr DWORD kReadOnly = 0x01, kFolder = 0x10, kInRom = 0x40;
 constexpr DWORD kKeptBits = 0x01 | 0x02 | 0x04 | 0x20;
 // Staged copies carry a character no CE name may hold, so no listing ever shows them.
 constexpr char kStagedMark[] = "|staged-";
-// The store's own folder for staged copies, in the store folder under a name no CE path reaches.
-constexpr char kStagingFolder[] = "|staging";
+// The store's own folder for staged copies: beside the store folder, as the journal is, so the
+// store folder holds nothing but the CE entries.
+constexpr char kStagingSuffix[] = ".staging";
 
 std::atomic<uint64_t> stagedCounter{0};
 
@@ -299,14 +300,26 @@ public:
     }
 
     // Where a copy into folder is staged: the store's staging folder when a rename can move it
-    // from there (same host file system), else folder itself. Staged apart, a copy leaves its
+    // from there (same host file system and mount; a bind mount of the same file system inside
+    // the store would still refuse the rename, and the copy fail with 29), else folder itself. Staged apart, a copy leaves its
     // target's folder unchanged until it is put in place, so the kept read of the folder's
     // names still answers the check made after the data moved.
     std::string StagingFolderFor(const HostEntry& folder) {
         std::call_once(stagingMade_, [this] {
-            const std::string path = Join(root_.native(), kStagingFolder);
+            const std::string path = root_.native() + kStagingSuffix;
             if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return;
-            if (auto entry = StatEntry(path); entry && entry->IsFolder()) staging_ = entry;
+            auto entry = StatEntry(path);
+            if (!entry || !entry->IsFolder()) return;
+            // One rename into the store proves the two are on one mount (a bind mount of the
+            // same file system has the same device yet refuses it).
+            const std::string probe = std::string(kStagedMark) + "probe-" + std::to_string(::getpid());
+            const std::string from = Join(path, probe), to = Join(root_.native(), probe);
+            const int fd = ::open(from.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+            if (fd < 0) return;
+            ::close(fd);
+            const bool moves = ::rename(from.c_str(), to.c_str()) == 0;
+            ::unlink(moves ? to.c_str() : from.c_str());
+            if (moves) staging_ = std::move(entry);
         });
         return staging_ && staging_->st.st_dev == folder.st.st_dev ? staging_->path : folder.path;
     }

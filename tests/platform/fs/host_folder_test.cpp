@@ -87,13 +87,15 @@ TEST_F(HostFolder, NamesAnotherProgramChangesAfterAMissAreSeen) {
     }
 }
 
-// A copy waits in the store's staging folder, which no listing shows, until it is put in place.
-TEST_F(HostFolder, CopiesAreStagedOutOfSightAndStillWorkWithoutTheStagingFolder) {
+// A copy waits in the store's staging folder, beside the store folder, until it is put in place.
+TEST_F(HostFolder, CopiesAreStagedBesideTheStoreAndStillWorkWithoutTheStagingFolder) {
     ASSERT_TRUE(WriteText(u"\\a", "data"));
     ASSERT_TRUE(CopyFile(u"\\a", u"\\b", FALSE));
-    ASSERT_TRUE(stdfs::is_directory(Store() / "|staging"));
-    EXPECT_TRUE(stdfs::is_empty(Store() / "|staging"));
-    stdfs::remove(Store() / "|staging");
+    auto staging = Store();
+    staging += ".staging";
+    ASSERT_TRUE(stdfs::is_directory(staging));
+    EXPECT_TRUE(stdfs::is_empty(staging));
+    stdfs::remove(staging);
     ASSERT_TRUE(CopyFile(u"\\a", u"\\c", FALSE));
     EXPECT_EQ(ReadText(u"\\c"), "data");
     EXPECT_EQ(List(u"\\*.*"), (std::vector<std::string>{"a", "b", "boot.ini", "c", "Windows"}));
@@ -164,7 +166,6 @@ TEST_F(HostFolder, NamesOverTheHostsLimitAreShortenedOnTheHost) {
     EXPECT_EQ(List(other.c_str()), std::vector<std::string>{});
     std::vector<std::string> onHost;
     for (const auto& entry : stdfs::directory_iterator(Store())) {
-        if (entry.path().filename() == "|staging") continue;  // where copies wait
         onHost.push_back(entry.path().filename());
         EXPECT_LE(onHost.back().size(), 255u);
     }
