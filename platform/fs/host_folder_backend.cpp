@@ -10,10 +10,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <mutex>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -250,7 +250,8 @@ public:
         std::string key;
         for (const auto& part : folder) {
             auto inStore = FindChild(*store, key, part, true, true);
-            auto inRom = rom && rom->IsFolder() ? FindChild(*rom, key, part, false, true) : std::nullopt;
+            auto inRom =
+                rom && rom->IsFolder() ? FindChild(*rom, key, part, false, true) : std::nullopt;
             key += "\\" + ToUtf8(Folded(part));
             rom = inRom && inRom->IsFolder() ? std::move(inRom) : std::nullopt;
             if (inStore) {
@@ -301,9 +302,9 @@ public:
 
     // Where a copy into folder is staged: the store's staging folder when a rename can move it
     // from there (same host file system and mount; a bind mount of the same file system inside
-    // the store would still refuse the rename, and the copy fail with 29), else folder itself. Staged apart, a copy leaves its
-    // target's folder unchanged until it is put in place, so the kept read of the folder's
-    // names still answers the check made after the data moved.
+    // the store would still refuse the rename, and the copy fail with 29), else folder itself.
+    // Staged apart, a copy leaves its target's folder unchanged until it is put in place, so
+    // the kept read of the folder's names still answers the check made after the data moved.
     std::string StagingFolderFor(const HostEntry& folder) {
         std::call_once(stagingMade_, [this] {
             const std::string path = root_.native() + kStagingSuffix;
@@ -312,7 +313,8 @@ public:
             if (!entry || !entry->IsFolder()) return;
             // One rename into the store proves the two are on one mount (a bind mount of the
             // same file system has the same device yet refuses it).
-            const std::string probe = std::string(kStagedMark) + "probe-" + std::to_string(::getpid());
+            const std::string probe =
+                std::string(kStagedMark) + "probe-" + std::to_string(::getpid());
             const std::string from = Join(path, probe), to = Join(root_.native(), probe);
             const int fd = ::open(from.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
             if (fd < 0) return;
@@ -393,7 +395,7 @@ DWORD HostFolderBackend::Stat(const PathParts& path, EntryInfo& info) {
     std::u16string name;
     if (!path.empty()) {
         // Names hold no "\\", so the parent's key is the key up to its last one.
-        name = impl_->CeNameOf(key.substr(0, key.rfind('\\')), std::string(FileNameOf(host.path)),
+        name = impl_->CeNameOf(key.substr(0, key.rfind('\\')), FileNameOf(host.path),
                                place.store.has_value())
                    .value_or(path.back());
     }

@@ -26,7 +26,8 @@ bool IsLowerHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'
 // Not empty, not dots only, no character a CE name may not hold.
 bool IsRefused(char16_t c) {
     switch (c) {
-    case u'\\': case u'/': case u'<': case u'>': case u':': case u'"': case u'|': case u'*': case u'?':
+    case u'\\': case u'/': case u'<': case u'>': case u':':
+    case u'"': case u'|': case u'*': case u'?':
         return true;
     default:
         return c < 0x20;
