@@ -14,8 +14,10 @@
 namespace platform::fs {
 namespace {
 
-// Enough for the folders one tree copy works in at a time; past it the reads start afresh.
+// Enough for the folders one tree copy works in at a time; past either bound the reads start
+// afresh (a read takes about 40 bytes a name).
 constexpr size_t kMaxFolders = 256;
+constexpr size_t kMaxBytes = 16 * 1024 * 1024;
 constexpr size_t kReadBytes = 32 * 1024;
 
 bool IsAscii(std::string_view text) {
@@ -75,16 +77,17 @@ std::optional<HostNameCache::Found> HostNameCache::Find(const std::string& folde
         // The stamp is from before the read: a change that lands during it makes the next
         // look-up read again.
         names.stamp = stamp;
-        if (!Read(folder, names)) {
-            if (it != folders_.end()) folders_.erase(it);
-            return std::nullopt;
+        if (it != folders_.end()) {
+            keptBytes_ -= it->second.records.size();
+            folders_.erase(it);
         }
-        if (it == folders_.end()) {
-            if (folders_.size() >= kMaxFolders) folders_.clear();
-            it = folders_.emplace(folder, std::move(names)).first;
-        } else {
-            it->second = std::move(names);
+        if (!Read(folder, names)) return std::nullopt;
+        if (folders_.size() >= kMaxFolders || keptBytes_ + names.records.size() > kMaxBytes) {
+            folders_.clear();
+            keptBytes_ = 0;
         }
+        keptBytes_ += names.records.size();
+        it = folders_.emplace(folder, std::move(names)).first;
     }
     std::optional<Found> found;
     const auto& records = it->second.records;
@@ -108,7 +111,10 @@ bool HostNameCache::Holds(const std::string& folder) {
 
 void HostNameCache::Forget(const std::string& folder) {
     std::lock_guard lock(mutex_);
-    folders_.erase(folder);
+    if (auto it = folders_.find(folder); it != folders_.end()) {
+        keptBytes_ -= it->second.records.size();
+        folders_.erase(it);
+    }
 }
 
 }  // namespace platform::fs

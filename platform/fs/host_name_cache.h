@@ -64,6 +64,7 @@ private:
 
     std::mutex mutex_;
     std::unordered_map<std::string, Names> folders_;
+    size_t keptBytes_ = 0;
 };
 
 }  // namespace platform::fs
