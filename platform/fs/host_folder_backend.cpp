@@ -61,7 +61,10 @@ std::optional<HostEntry> StatEntry(std::string path) {
 
 std::string KeyOf(const PathParts& path) {
     std::string key;
-    for (const auto& part : path) key += "\\" + ToUtf8(Folded(part));
+    for (const auto& part : path) {
+        key += '\\';
+        key += ToUtf8(Folded(part));
+    }
     return key;
 }
 
@@ -103,8 +106,15 @@ public:
     // names only.
     std::optional<std::u16string> CeNameOf(const std::string& folderKey,
                                            std::string_view hostName, bool inStore) {
+        return CeNameOf([&] { return folderKey; }, hostName, inStore);
+    }
+
+    // The same with the folder's key made only when a shortened name needs it.
+    template <class FolderKey>
+    std::optional<std::u16string> CeNameOf(const FolderKey& folderKey, std::string_view hostName,
+                                           bool inStore) {
         if (!inStore || !fs::IsShortenedHostName(hostName)) return fs::PlainCeNameOf(hostName);
-        auto name = journal_->LongName(folderKey + "\\" + std::string(hostName));
+        auto name = journal_->LongName(folderKey() + "\\" + std::string(hostName));
         return name ? FromUtf8(*name) : std::nullopt;
     }
 
@@ -112,7 +122,9 @@ public:
     // spelling asked for is tried first when exactFirst: it is the common case and costs one
     // stat. Otherwise, and when that fails, the folder's names answer: read once, kept for as
     // long as the folder stays as it was.
-    std::optional<HostEntry> FindChild(const HostEntry& folder, const std::string& folderKey,
+    // folderKey makes the folder's key (a shortened name's look-up in the journal needs it).
+    template <class FolderKey>
+    std::optional<HostEntry> FindChild(const HostEntry& folder, const FolderKey& folderKey,
                                        std::u16string_view name, bool inStore, bool exactFirst) {
         const auto hostName = fs::HostNameOf(name);
         auto exact = [&]() -> std::optional<HostEntry> {
@@ -157,7 +169,8 @@ public:
             const auto folder = StatEntry(folderPath);
             if (folder && folder->IsFolder()) {
                 reached = path.size() - 1;
-                auto last = FindChild(*folder, ParentKeyOf(path), path.back(), inStore, false);
+                auto last = FindChild(*folder, [&] { return ParentKeyOf(path); }, path.back(),
+                                      inStore, false);
                 if (last) reached = path.size();
                 return last;
             }
@@ -166,7 +179,7 @@ public:
         if (!place || !place->IsFolder()) return std::nullopt;
         std::string key;
         for (size_t i = 0; i < path.size(); ++i) {
-            auto next = FindChild(*place, key, path[i], inStore, true);
+            auto next = FindChild(*place, [&] { return key; }, path[i], inStore, true);
             if (!next || (i + 1 < path.size() && !next->IsFolder())) return std::nullopt;
             key += "\\" + ToUtf8(Folded(path[i]));
             place = std::move(next);
@@ -249,9 +262,10 @@ public:
         if (!rom_.empty()) rom = StatEntry(rom_.native());
         std::string key;
         for (const auto& part : folder) {
-            auto inStore = FindChild(*store, key, part, true, true);
+            auto inStore = FindChild(*store, [&] { return key; }, part, true, true);
             auto inRom =
-                rom && rom->IsFolder() ? FindChild(*rom, key, part, false, true) : std::nullopt;
+                rom && rom->IsFolder() ? FindChild(*rom, [&] { return key; }, part, false, true)
+                                       : std::nullopt;
             key += "\\" + ToUtf8(Folded(part));
             rom = inRom && inRom->IsFolder() ? std::move(inRom) : std::nullopt;
             if (inStore) {
@@ -395,8 +409,8 @@ DWORD HostFolderBackend::Stat(const PathParts& path, EntryInfo& info) {
     std::u16string name;
     if (!path.empty()) {
         // Names hold no "\\", so the parent's key is the key up to its last one.
-        name = impl_->CeNameOf(key.substr(0, key.rfind('\\')), FileNameOf(host.path),
-                               place.store.has_value())
+        name = impl_->CeNameOf([&] { return key.substr(0, key.rfind('\\')); },
+                               FileNameOf(host.path), place.store.has_value())
                    .value_or(path.back());
     }
     info = impl_->Describe(key, std::move(name), host, place.store.has_value());
