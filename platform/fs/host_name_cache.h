@@ -6,12 +6,13 @@
 // (nanoseconds), and the store drops it whenever it changes that folder itself.
 //
 // The one gap: the host stamps a folder from a clock that advances in ticks (a few ms), so an
-// outside process that adds another spelling of a name in the same tick as the folder's previous
-// change, after the store read the folder, leaves both times as they were; the store does not
-// see that entry until the folder changes again. Names added by the store itself, and every
-// entry found under its own spelling, are never affected. Hosts whose file system stamps a
-// folder changed after it was looked at with a fresh fine-grained time (ext4 on the Linux 6.18
-// kernel of the build machine does) close the gap.
+// outside process that adds a name in the same tick as the folder's previous change, after the
+// store read the folder, leaves both times as they were; while the store keeps that read (it
+// then looks names up in the folder from the read, not under their own spelling first), it
+// does not see that entry until the folder changes again. Names the store adds itself, and
+// names removed by anyone, are never affected. Hosts whose file system stamps a folder changed
+// after it was looked at with a fresh fine-grained time (ext4 on the Linux 6.18 kernel of the
+// build machine does) close the gap.
 #pragma once
 
 #include <sys/stat.h>
