@@ -52,6 +52,8 @@ TEST_P(Listings, ANameWithoutWildcardsFindsThatOneEntry) {
              {u"\\D\\sub", u"\\D\\su*", {"Sub"}, ERROR_NO_MORE_FILES},
              {u"\\D\\missing", u"\\D\\missin?", {}, ERROR_NO_MORE_FILES},
              {u"\\D\\gamma.", u"\\D\\gamm?.", {}, ERROR_NO_MORE_FILES},
+             // A FAT volume finds this by its short name; a listing matches long names only.
+             {u"\\D\\DELTAT~1.BAK", u"\\D\\DELTAT~1.BA?", {}, ERROR_NO_MORE_FILES},
              {u"\\D\\gamma\\x", u"\\D\\gamma\\?", {}, ERROR_PATH_NOT_FOUND},
              {u"\\Nowhere\\x", u"\\Nowhere\\?", {}, ERROR_PATH_NOT_FOUND},
              {u"\\Nowhere\\Deeper\\x", u"\\Nowhere\\Deeper\\?", {}, ERROR_PATH_NOT_FOUND}}) {
