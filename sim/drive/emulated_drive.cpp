@@ -23,29 +23,32 @@ EmulatedDrive::~EmulatedDrive() {
     if (pull) pull();
 }
 
-// Runs one register access under the lock, then pulls the card when the pull switch says this
-// was the last access; the pull runs unlocked, since it waits for other accesses to end.
+// Runs one register access under the lock. What must follow it (the pull the pull switch
+// counted down to, a taken packet a watcher wants to see) runs after the lock is given back,
+// since a pull waits for other accesses to end.
 template <class Body>
 auto EmulatedDrive::Access(Body body) {
+    std::unique_lock hold(lock_);
+    auto value = body();
+    if (pullAfterAccesses_ || packetToWatch_) [[unlikely]] AfterAccess(hold);
+    return value;
+}
+
+void EmulatedDrive::AfterAccess(std::unique_lock<DriveLock>& hold) {
     std::function<void()> pull;
     std::function<void(const Packet&)> watch;
     std::optional<Packet> watched;
-    auto result = [&] {
-        std::lock_guard hold(lock_);
-        auto value = body();
-        if (pullAfterAccesses_ && --*pullAfterAccesses_ == 0) {
-            pullAfterAccesses_.reset();
-            pull = pullHandler_;
-        }
-        if (packetToWatch_) {
-            watched = std::exchange(packetToWatch_, std::nullopt);
-            watch = packetWatcher_;
-        }
-        return value;
-    }();
+    if (pullAfterAccesses_ && --*pullAfterAccesses_ == 0) {
+        pullAfterAccesses_.reset();
+        pull = pullHandler_;
+    }
+    if (packetToWatch_) {
+        watched = std::exchange(packetToWatch_, std::nullopt);
+        watch = packetWatcher_;
+    }
+    hold.unlock();
     if (watch) watch(*watched);
     if (pull) pull();
-    return result;
 }
 
 uint8_t EmulatedDrive::Read8(uint32_t offset) {

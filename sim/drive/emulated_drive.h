@@ -143,6 +143,7 @@ private:
     void Tick(bool statusRead);
     template <class Body>
     auto Access(Body body);
+    void AfterAccess(std::unique_lock<DriveLock>& hold);
     bool Floating() const;
 
     // --- protocol (drive_protocol.cpp) ---
