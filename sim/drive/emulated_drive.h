@@ -133,7 +133,7 @@ private:
         std::optional<uint32_t> stallAfterBurst;
     };
 
-    // --- register access (emulated_drive.cpp) ---
+    // --- register access (drive_registers.cpp) ---
     uint8_t ReadRegister(uint32_t offset);
     void WriteRegister(uint32_t offset, uint8_t value);
     bool Selected() const;
@@ -141,6 +141,11 @@ private:
     bool DrqShown() const;
     bool OwnsTaskFile() const;
     void Tick(bool statusRead);
+    void TickBusy(bool statusRead);
+    uint8_t TakeDataByte();
+    void PutDataByte(uint8_t value);
+    uint16_t ReadDataWord();
+    void WriteDataWord(uint16_t value);
     template <class Body>
     auto Access(Body body);
     void AfterAccess(std::unique_lock<DriveLock>& hold);
@@ -165,10 +170,6 @@ private:
     uint32_t BurstSize(uint32_t remaining) const;
     void EndBurst();
     void AfterBurst();
-    uint8_t TakeDataByte();
-    void PutDataByte(uint8_t value);
-    uint16_t ReadDataWord();
-    void WriteDataWord(uint16_t value);
     void StartDeviceReset();
     void FinishReset(bool soft);
     void Signature();
