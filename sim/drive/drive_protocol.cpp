@@ -150,7 +150,12 @@ void EmulatedDrive::PrepareBurst() {
     const uint32_t remaining = transfer_.total - transfer_.done;
     const uint32_t size = BurstSize(remaining);
     const uint32_t extra = size == remaining ? transfer_.extraBytes : 0;
-    transfer_.burst.assign(size + extra, 0);
+    const size_t length = size_t{size} + extra;
+    if (burstBuffer_.size() < length) burstBuffer_.resize(length);
+    transfer_.burst = {burstBuffer_.data(), length};
+    // The source fills the data bytes (data-in) or the host writes every byte before the burst
+    // is taken (data-out); only an announced surplus must read as zeros.
+    std::fill(transfer_.burst.begin() + size, transfer_.burst.end(), uint8_t{0});
     transfer_.burstData = size;
     transfer_.position = 0;
     if (transfer_.toHost) {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "drive_lock.h"
@@ -115,7 +116,7 @@ private:
         DataSource source;
         DataSink sink;
         DataFinish finish;
-        std::vector<uint8_t> burst;  // data bytes, then any announced surplus
+        std::span<uint8_t> burst;  // data bytes, then any announced surplus (in burstBuffer_)
         uint32_t burstData = 0;
         size_t position = 0;
         uint32_t burstIndex = 0;
@@ -191,6 +192,8 @@ private:
     Phase phase_ = Phase::Idle;
     TaskFile regs_;
     Transfer transfer_;
+    // Holds the current burst; it only grows, so a burst neither allocates nor clears.
+    std::vector<uint8_t> burstBuffer_;
     PendingTransferFaults pendingTransferFaults_;
     uint16_t maxBurst_ = 0;
     Packet packet_{};
