@@ -19,8 +19,9 @@
 // consistent atomics instead, about the cost of the atomic exchange a spin lock would take.
 //
 // A thread already inside one lock by the fast path takes any other lock by the slow path
-// (its record names one lock at a time). A thread that ends hands its record to the next new
-// thread, which may then find itself the bias owner: it is the only user of the record.
+// (its record names one lock at a time). A thread that ends gives its record back for the next
+// thread that needs one, which may then find itself the bias owner: it is the record's only
+// user from then on.
 #pragma once
 
 #include <atomic>
@@ -30,7 +31,8 @@ namespace sim {
 
 class DriveLock;
 
-// One per thread that ever took a drive lock; never freed, reused after its thread ends.
+// One per thread that took a drive lock (claimed on its first entry, which is always a slow
+// one); never freed, reused after its thread ends.
 struct alignas(64) DriveLockRecord {
     std::atomic<const DriveLock*> inside{nullptr};  // the lock this thread holds by the fast path
     std::atomic<bool> taken{true};
