@@ -1,15 +1,6 @@
 #include "reader_records.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <thread>
-
-#if defined(__linux__) && !defined(__SANITIZE_THREAD__)
-#include <linux/membarrier.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#define TANDEL_HAVE_MEMBARRIER 1
-#endif
 
 namespace platform::registers {
 namespace {
@@ -47,16 +38,6 @@ ReaderRecord* ClaimRecord() {
     return fresh;
 }
 
-#ifdef TANDEL_HAVE_MEMBARRIER
-long Membarrier(int command) { return syscall(__NR_membarrier, command, 0, 0); }
-
-bool RegisterForBarriers() {
-    const long commands = Membarrier(MEMBARRIER_CMD_QUERY);
-    return commands > 0 && (commands & MEMBARRIER_CMD_PRIVATE_EXPEDITED) != 0 &&
-           Membarrier(MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED) == 0;
-}
-#endif
-
 }  // namespace
 
 ReaderRecord& ThisThreadsRecord(WindowCache& cache) {
@@ -68,26 +49,6 @@ ReaderRecord& ThisThreadsRecord(WindowCache& cache) {
         recordReturn.cache = &cache;
     }
     return *ownRecord;
-}
-
-bool ReadersNeedFences() {
-#ifdef TANDEL_HAVE_MEMBARRIER
-    static const bool needed = !RegisterForBarriers();
-    return needed;
-#else
-    return true;
-#endif
-}
-
-void BarrierOnAllThreads() {
-#ifdef TANDEL_HAVE_MEMBARRIER
-    // Readers rely on it from the first window on; going on without it could reach a
-    // device after its removal, so a refusal after registration is fatal.
-    if (Membarrier(MEMBARRIER_CMD_PRIVATE_EXPEDITED) != 0) {
-        std::fputs("register windows: process-wide memory barrier refused\n", stderr);
-        std::abort();
-    }
-#endif
 }
 
 void WaitForReaders(size_t word, uintptr_t bit) {

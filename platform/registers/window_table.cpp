@@ -1,5 +1,7 @@
 #include "window_table.h"
 
+#include <platform/heavy_fence.h>
+
 #include "reader_records.h"
 
 namespace platform::registers {
@@ -38,7 +40,7 @@ bool TryEnter(size_t index, uintptr_t address, ReaderRecord& record, WindowCache
                         slot.device.load(std::memory_order_acquire),
                         &word,
                         bit,
-                        ReadersNeedFences()};
+                        !HeavyFenceAvailable()};
     return true;
 }
 
@@ -55,7 +57,7 @@ bool EnterWindow(uintptr_t address, WindowCache& cache, uintptr_t& previous) {
 }
 
 bool PublishWindow(uintptr_t base, uint32_t size, IoDevice& device) {
-    (void)ReadersNeedFences();  // decided before any access can see a window
+    (void)HeavyFenceAvailable();  // decided before any access can see a window
     for (size_t i = 0; i < kWindowSlots; ++i) {
         // Look before claiming: a failed exchange would still take the slot's cache line
         // away from the threads accessing through it.
@@ -85,7 +87,7 @@ void WithdrawWindow(uintptr_t base) {
         }
         // Readers announce with a plain store: the barrier on every thread makes each
         // announcement made before it visible here, and each check made after it see base 0.
-        if (!ReadersNeedFences()) BarrierOnAllThreads();
+        if (HeavyFenceAvailable()) HeavyFenceOnAllThreads();
         WaitForReaders(i / kBitsPerWord, uintptr_t{1} << (i % kBitsPerWord));
         slot.device.store(nullptr, std::memory_order_relaxed);
         slot.end.store(0, std::memory_order_relaxed);

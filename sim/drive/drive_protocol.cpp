@@ -22,7 +22,7 @@ void EmulatedDrive::EnterBusy(uint32_t polls, DWORD milliseconds, Next next) {
     next_ = next;
     busyPolls_ = polls;
     busyMilliseconds_ = milliseconds;
-    busyStart_ = GetTickCount();
+    busyStart_ = milliseconds > 0 ? GetTickCount() : 0;
     if (polls == 0 && milliseconds == 0) Continue();
 }
 
@@ -150,7 +150,12 @@ void EmulatedDrive::PrepareBurst() {
     const uint32_t remaining = transfer_.total - transfer_.done;
     const uint32_t size = BurstSize(remaining);
     const uint32_t extra = size == remaining ? transfer_.extraBytes : 0;
-    transfer_.burst.assign(size + extra, 0);
+    const size_t length = size_t{size} + extra;
+    if (burstBuffer_.size() < length) burstBuffer_.resize(length);
+    transfer_.burst = {burstBuffer_.data(), length};
+    // The source fills the data bytes (data-in) or the host writes every byte before the burst
+    // is taken (data-out); only an announced surplus must read as zeros.
+    std::fill(transfer_.burst.begin() + size, transfer_.burst.end(), uint8_t{0});
     transfer_.burstData = size;
     transfer_.position = 0;
     if (transfer_.toHost) {
@@ -196,56 +201,9 @@ void EmulatedDrive::AfterBurst() {
     CompleteAtaCommand();
 }
 
-uint8_t EmulatedDrive::TakeDataByte() {
-    if (Floating()) return 0xFF;
-    Tick(false);
-    if (phase_ != Phase::DataIn) return 0;  // DRQ clear: nothing moves
-    const uint8_t value = transfer_.burst[transfer_.position++];
-    if (transfer_.position == transfer_.burst.size()) EndBurst();
-    return value;
-}
-
-uint16_t EmulatedDrive::ReadDataWord() {
-    if (Floating()) return 0xFFFF;
-    Tick(false);
-    if (phase_ != Phase::DataIn) return 0;
-    auto& burst = transfer_.burst;
-    const uint8_t low = burst[transfer_.position++];
-    // An odd burst ends in the low byte of its last word.
-    const uint8_t high = transfer_.position < burst.size() ? burst[transfer_.position++] : 0;
-    if (transfer_.position == burst.size()) EndBurst();
-    return static_cast<uint16_t>(low | high << 8);
-}
-
 void EmulatedDrive::StorePacketByte(uint8_t value) {
     packet_[packetBytes_++] = value;
     if (packetBytes_ == packet_.size()) PacketReceived();
-}
-
-void EmulatedDrive::PutDataByte(uint8_t value) {
-    if (Floating()) return;
-    Tick(false);
-    if (phase_ == Phase::Packet) {
-        StorePacketByte(value);
-    } else if (phase_ == Phase::DataOut) {
-        transfer_.burst[transfer_.position++] = value;
-        if (transfer_.position == transfer_.burst.size()) EndBurst();
-    }
-}
-
-void EmulatedDrive::WriteDataWord(uint16_t value) {
-    if (Floating()) return;
-    Tick(false);
-    if (phase_ == Phase::Packet) {
-        StorePacketByte(static_cast<uint8_t>(value));
-        if (phase_ == Phase::Packet) StorePacketByte(static_cast<uint8_t>(value >> 8));
-    } else if (phase_ == Phase::DataOut) {
-        auto& burst = transfer_.burst;
-        burst[transfer_.position++] = static_cast<uint8_t>(value);
-        // The high byte of an odd burst's last word is filler and dropped.
-        if (transfer_.position < burst.size()) burst[transfer_.position++] = static_cast<uint8_t>(value >> 8);
-        if (transfer_.position == burst.size()) EndBurst();
-    }
 }
 
 // DEVICE RESET stops whatever the drive was doing, even mid-transfer.

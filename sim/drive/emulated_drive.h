@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "drive_lock.h"
@@ -115,7 +116,7 @@ private:
         DataSource source;
         DataSink sink;
         DataFinish finish;
-        std::vector<uint8_t> burst;  // data bytes, then any announced surplus
+        std::span<uint8_t> burst;  // data bytes, then any announced surplus (in burstBuffer_)
         uint32_t burstData = 0;
         size_t position = 0;
         uint32_t burstIndex = 0;
@@ -133,7 +134,7 @@ private:
         std::optional<uint32_t> stallAfterBurst;
     };
 
-    // --- register access (emulated_drive.cpp) ---
+    // --- register access (drive_registers.cpp) ---
     uint8_t ReadRegister(uint32_t offset);
     void WriteRegister(uint32_t offset, uint8_t value);
     bool Selected() const;
@@ -141,8 +142,14 @@ private:
     bool DrqShown() const;
     bool OwnsTaskFile() const;
     void Tick(bool statusRead);
+    void TickBusy(bool statusRead);
+    uint8_t TakeDataByte();
+    void PutDataByte(uint8_t value);
+    uint16_t ReadDataWord();
+    void WriteDataWord(uint16_t value);
     template <class Body>
     auto Access(Body body);
+    void AfterAccess(std::unique_lock<DriveLock>& hold);
     bool Floating() const;
 
     // --- protocol (drive_protocol.cpp) ---
@@ -164,10 +171,6 @@ private:
     uint32_t BurstSize(uint32_t remaining) const;
     void EndBurst();
     void AfterBurst();
-    uint8_t TakeDataByte();
-    void PutDataByte(uint8_t value);
-    uint16_t ReadDataWord();
-    void WriteDataWord(uint16_t value);
     void StartDeviceReset();
     void FinishReset(bool soft);
     void Signature();
@@ -189,6 +192,8 @@ private:
     Phase phase_ = Phase::Idle;
     TaskFile regs_;
     Transfer transfer_;
+    // Holds the current burst; it only grows, so a burst neither allocates nor clears.
+    std::vector<uint8_t> burstBuffer_;
     PendingTransferFaults pendingTransferFaults_;
     uint16_t maxBurst_ = 0;
     Packet packet_{};

@@ -1,0 +1,215 @@
+// The drive's registers as the window forwards them. Every data word of a transfer and every
+// status poll comes through here, so the common cases (a word in the middle of a burst, a
+// status read of an idle or data-phase drive) stay in this file, where they inline into the
+// entry points: the lock, a few loads and branches, and the lock again.
+#include <windows.h>
+
+#include <utility>
+
+#include "emulated_drive.h"
+
+namespace sim {
+
+// Runs one register access under the lock. What must follow it (the pull the pull switch
+// counted down to, a taken packet a watcher wants to see) runs after the lock is given back,
+// since a pull waits for other accesses to end.
+template <class Body>
+auto EmulatedDrive::Access(Body body) {
+    std::unique_lock hold(lock_);
+    auto value = body();
+    if (pullAfterAccesses_ || packetToWatch_) [[unlikely]] AfterAccess(hold);
+    return value;
+}
+
+void EmulatedDrive::AfterAccess(std::unique_lock<DriveLock>& hold) {
+    std::function<void()> pull;
+    std::function<void(const Packet&)> watch;
+    std::optional<Packet> watched;
+    if (pullAfterAccesses_ && --*pullAfterAccesses_ == 0) {
+        pullAfterAccesses_.reset();
+        pull = pullHandler_;
+    }
+    if (packetToWatch_) {
+        watched = std::exchange(packetToWatch_, std::nullopt);
+        watch = packetWatcher_;
+    }
+    hold.unlock();
+    if (watch) watch(*watched);
+    if (pull) pull();
+}
+
+inline bool EmulatedDrive::Floating() const { return nothingAnswering_ || phase_ == Phase::Off; }
+
+bool EmulatedDrive::Selected() const {
+    const bool device1 = (regs_.deviceHead & ata::kDeviceBit) != 0;
+    return device1 == (state_.settings.position == DrivePosition::Device1);
+}
+
+bool EmulatedDrive::BusyShown() const { return (regs_.status & ata::kBsy) != 0; }
+bool EmulatedDrive::DrqShown() const { return (regs_.status & ata::kDrq) != 0; }
+
+// Busy, in a data phase, or resetting (which a drive may run without showing BSY).
+bool EmulatedDrive::OwnsTaskFile() const {
+    return BusyShown() || DrqShown() || phase_ == Phase::ResetHeld ||
+           (phase_ == Phase::Busy && next_ == Next::DeviceResetDone);
+}
+
+uint8_t EmulatedDrive::ReadRegister(uint32_t offset) {
+    if (Floating()) return 0xFF;
+    const bool statusRead = offset == ata::kStatus || offset == ata::kControl;
+    Tick(statusRead);
+    if (!Selected()) {
+        // The empty position: no status, but the task file the host wrote reads back.
+        if (statusRead) return 0x00;
+    } else if (statusRead || (BusyShown() && offset >= ata::kError && offset <= ata::kDeviceHead)) {
+        return regs_.status;  // while busy every task-file register reads as the status
+    }
+    switch (offset) {
+        case ata::kError: return regs_.error;
+        case ata::kSectorCount: return regs_.sectorCount;
+        case ata::kSectorNumber: return regs_.sectorNumber;
+        case ata::kByteCountLow: return regs_.cylinderLow;
+        case ata::kByteCountHigh: return regs_.cylinderHigh;
+        case ata::kDeviceHead: return regs_.deviceHead;
+        default: return 0xFF;
+    }
+}
+
+void EmulatedDrive::WriteRegister(uint32_t offset, uint8_t value) {
+    if (Floating()) return;
+    Tick(false);
+    if (offset == ata::kStatus) return WriteCommand(value);
+    if (offset == ata::kControl) return WriteControl(value);
+    if (offset < ata::kError || offset > ata::kDeviceHead) return;
+    if (OwnsTaskFile()) return;
+    switch (offset) {
+        case ata::kError: regs_.features = value; break;
+        case ata::kSectorCount: regs_.sectorCount = value; break;
+        case ata::kSectorNumber: regs_.sectorNumber = value; break;
+        case ata::kByteCountLow: regs_.cylinderLow = value; break;
+        case ata::kByteCountHigh: regs_.cylinderHigh = value; break;
+        case ata::kDeviceHead: regs_.deviceHead = value; break;
+    }
+}
+
+// The drive's time on the bus: every register access takes as long, so a busy phase lasts a
+// number of accesses (that see BSY) and, where configured, milliseconds on the platform
+// clock. The access that finds the phase over already sees the drive's next state. A lagging
+// DSC counts status reads. Most accesses find nothing to count down.
+inline void EmulatedDrive::Tick(bool statusRead) {
+    if (statusRead) ++statusReads_;
+    if (phase_ == Phase::Busy || (statusRead && dscPendingPolls_ > 0)) [[unlikely]] {
+        TickBusy(statusRead);
+    }
+}
+
+void EmulatedDrive::TickBusy(bool statusRead) {
+    if (phase_ == Phase::Busy) {
+        if (busyPolls_ > 0) {
+            --busyPolls_;
+            return;
+        }
+        if (busyMilliseconds_ > 0 && GetTickCount() - busyStart_ < busyMilliseconds_) return;
+        Continue();
+    } else if (statusRead && phase_ == Phase::Idle && dscPendingPolls_ > 0 &&
+               --dscPendingPolls_ == 0) {
+        regs_.status |= ata::kDsc;
+    }
+}
+
+// --- the data register (these and the helpers above marked inline are used only here) ---
+// The burst's bytes and position are read into locals: stores through a byte pointer could
+// alias any member, which would make the compiler reload them after every byte.
+
+inline uint8_t EmulatedDrive::TakeDataByte() {
+    if (Floating()) return 0xFF;
+    Tick(false);
+    if (phase_ != Phase::DataIn) return 0;  // DRQ clear: nothing moves
+    const uint8_t value = transfer_.burst[transfer_.position++];
+    if (transfer_.position == transfer_.burst.size()) EndBurst();
+    return value;
+}
+
+inline uint16_t EmulatedDrive::ReadDataWord() {
+    if (Floating()) return 0xFFFF;
+    Tick(false);
+    if (phase_ != Phase::DataIn) return 0;
+    const uint8_t* const burst = transfer_.burst.data();
+    const size_t size = transfer_.burst.size();
+    size_t position = transfer_.position;
+    const uint8_t low = burst[position++];
+    // An odd burst ends in the low byte of its last word.
+    const uint8_t high = position < size ? burst[position++] : 0;
+    transfer_.position = position;
+    if (position == size) EndBurst();
+    return static_cast<uint16_t>(low | high << 8);
+}
+
+inline void EmulatedDrive::PutDataByte(uint8_t value) {
+    if (Floating()) return;
+    Tick(false);
+    if (phase_ == Phase::Packet) {
+        StorePacketByte(value);
+    } else if (phase_ == Phase::DataOut) {
+        transfer_.burst[transfer_.position++] = value;
+        if (transfer_.position == transfer_.burst.size()) EndBurst();
+    }
+}
+
+inline void EmulatedDrive::WriteDataWord(uint16_t value) {
+    if (Floating()) return;
+    Tick(false);
+    if (phase_ == Phase::DataOut) [[likely]] {
+        uint8_t* const burst = transfer_.burst.data();
+        const size_t size = transfer_.burst.size();
+        size_t position = transfer_.position;
+        burst[position++] = static_cast<uint8_t>(value);
+        // The high byte of an odd burst's last word is filler and dropped.
+        if (position < size) burst[position++] = static_cast<uint8_t>(value >> 8);
+        transfer_.position = position;
+        if (position == size) EndBurst();
+    } else if (phase_ == Phase::Packet) {
+        StorePacketByte(static_cast<uint8_t>(value));
+        if (phase_ == Phase::Packet) StorePacketByte(static_cast<uint8_t>(value >> 8));
+    }
+}
+
+// --- the entry points ---
+
+uint8_t EmulatedDrive::Read8(uint32_t offset) {
+    return Access([&] { return offset == ata::kData ? TakeDataByte() : ReadRegister(offset); });
+}
+
+void EmulatedDrive::Write8(uint32_t offset, uint8_t value) {
+    Access([&] {
+        if (offset == ata::kData) {
+            PutDataByte(value);
+        } else {
+            WriteRegister(offset, value);
+        }
+        return 0;
+    });
+}
+
+// Only the data register is 16 bits wide; a word access elsewhere reaches two byte registers.
+uint16_t EmulatedDrive::Read16(uint32_t offset) {
+    return Access([&]() -> uint16_t {
+        if (offset == ata::kData) return ReadDataWord();
+        const uint8_t low = ReadRegister(offset);
+        return static_cast<uint16_t>(low | ReadRegister(offset + 1) << 8);
+    });
+}
+
+void EmulatedDrive::Write16(uint32_t offset, uint16_t value) {
+    Access([&] {
+        if (offset == ata::kData) {
+            WriteDataWord(value);
+        } else {
+            WriteRegister(offset, static_cast<uint8_t>(value));
+            WriteRegister(offset + 1, static_cast<uint8_t>(value >> 8));
+        }
+        return 0;
+    });
+}
+
+}  // namespace sim
