@@ -41,8 +41,8 @@ DWORD Prepare(LPCWSTR existing, LPCWSTR fresh, bool failIfExists, CopyPlan& plan
     PathParts sourceParts, targetParts;
     if (DWORD error = ParseCePath(existing, PathUse::Lookup, sourceParts); error != 0) return error;
     if (DWORD error = ParseCePath(fresh, PathUse::Create, targetParts); error != 0) return error;
-    plan.source = Resolve(sourceParts);
-    plan.target = Resolve(targetParts);
+    plan.source = Resolve(std::move(sourceParts));
+    plan.target = Resolve(std::move(targetParts));
     if (DWORD error = StatResolved(plan.source, plan.sourceInfo); error != 0) return error;
     if (plan.sourceInfo.IsFolder()) return ERROR_ACCESS_DENIED;
     if (DWORD error = CheckTarget(plan.target, failIfExists); error != 0) return error;

@@ -15,7 +15,7 @@ bool Locate(LPCWSTR path, PathUse use, Resolved& where) {
         SetLastError(error);
         return false;
     }
-    where = Resolve(parts);
+    where = Resolve(std::move(parts));
     return true;
 }
 

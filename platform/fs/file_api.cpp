@@ -100,7 +100,7 @@ HANDLE OpenFileByPath(const char16_t* name, const OpenRequest& request) {
     if (DWORD error = ParseCePath(name, PathUse::Create, parts); error != 0) {
         return FailHandle(error);
     }
-    const Resolved where = Resolve(parts);
+    const Resolved where = Resolve(std::move(parts));
     if (where.IsRoot() || where.IsMountPoint()) return FailHandle(ERROR_ACCESS_DENIED);
     std::lock_guard lock(NamespaceLock());
     EntryInfo info;

@@ -28,7 +28,7 @@ public:
         while (next_ < names_.size()) {
             PathParts path = folder_;
             path.push_back(names_[next_++]);
-            if (StatResolved(Resolve(path), info) == 0) return 0;
+            if (StatResolved(Resolve(std::move(path)), info) == 0) return 0;
         }
         return ERROR_NO_MORE_FILES;
     }
@@ -52,7 +52,7 @@ std::optional<DWORD> FindByName(const PathParts& folder, const std::u16string& m
                                 EntryInfo& info) {
     PathParts path = folder;
     path.push_back(mask);
-    const DWORD found = StatResolved(Resolve(path), info);
+    const DWORD found = StatResolved(Resolve(std::move(path)), info);
     // Missing last part: the folder is there and holds no such entry.
     if (found == ERROR_FILE_NOT_FOUND) return ERROR_NO_MORE_FILES;
     if (found != 0) return std::nullopt;

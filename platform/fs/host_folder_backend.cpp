@@ -63,13 +63,18 @@ std::string KeyOf(const PathParts& path) {
     std::string key;
     for (const auto& part : path) {
         key += '\\';
-        key += ToUtf8(Folded(part));
+        fs::AppendFoldedUtf8(key, part);
     }
     return key;
 }
 
 std::string ParentKeyOf(const PathParts& path) {
-    return path.empty() ? std::string() : KeyOf(PathParts(path.begin(), path.end() - 1));
+    std::string key;
+    for (size_t i = 0; i + 1 < path.size(); ++i) {
+        key += '\\';
+        fs::AppendFoldedUtf8(key, path[i]);
+    }
+    return key;
 }
 
 // Where a CE path is on the host: in the store, in the ROM folder, or both (a store folder
@@ -181,7 +186,8 @@ public:
         for (size_t i = 0; i < path.size(); ++i) {
             auto next = FindChild(*place, [&] { return key; }, path[i], inStore, true);
             if (!next || (i + 1 < path.size() && !next->IsFolder())) return std::nullopt;
-            key += "\\" + ToUtf8(Folded(path[i]));
+            key += '\\';
+            fs::AppendFoldedUtf8(key, path[i]);
             place = std::move(next);
             reached = i + 1;
         }
@@ -201,10 +207,8 @@ public:
                                                     const PathParts& path) {
         std::string host = base.native();
         for (const auto& part : path) {
-            const auto hostName = fs::PlainHostNameOf(part);
-            if (!hostName) return std::nullopt;
             host += '/';
-            host += *hostName;
+            if (!fs::AppendPlainHostName(host, part)) return std::nullopt;
         }
         return host;
     }
@@ -266,7 +270,8 @@ public:
             auto inRom =
                 rom && rom->IsFolder() ? FindChild(*rom, [&] { return key; }, part, false, true)
                                        : std::nullopt;
-            key += "\\" + ToUtf8(Folded(part));
+            key += '\\';
+            fs::AppendFoldedUtf8(key, part);
             rom = inRom && inRom->IsFolder() ? std::move(inRom) : std::nullopt;
             if (inStore) {
                 if (!inStore->IsFolder()) return ERROR_PATH_NOT_FOUND;
@@ -433,10 +438,13 @@ DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& e
             if (!name) continue;
             auto folded = Folded(*name);
             if (std::find(seen.begin(), seen.end(), folded) != seen.end()) continue;
-            auto child = StatEntry(Join((*host)->path, entry->d_name));
-            if (!child) continue;
-            entries.push_back(impl_->Describe(folderKey + "\\" + ToUtf8(folded), std::move(*name),
-                                              *child, inStore));
+            // Looked up in the folder being read: the kernel need not walk its path again.
+            HostEntry child;
+            if (::fstatat(::dirfd(dir), entry->d_name, &child.st, 0) != 0) continue;
+            std::string key = folderKey;
+            key += '\\';
+            fs::AppendFoldedUtf8(key, folded);
+            entries.push_back(impl_->Describe(key, std::move(*name), child, inStore));
             seen.push_back(std::move(folded));
         }
         ::closedir(dir);

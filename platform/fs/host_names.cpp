@@ -42,7 +42,32 @@ bool IsPlainName(std::u16string_view name) {
     return true;
 }
 
+bool IsAsciiName(std::u16string_view name) {
+    return std::all_of(name.begin(), name.end(), [](char16_t c) { return c < 0x80; });
+}
+
 }  // namespace
+
+bool AppendPlainHostName(std::string& out, std::u16string_view ceName) {
+    // Most names are ASCII: their UTF-16 units are their bytes, and no surrogate is among them.
+    if (IsAsciiName(ceName)) {
+        if (ceName.size() > kHostNameBytes || !IsPlainName(ceName)) return false;
+        out.append(ceName.begin(), ceName.end());
+        return true;
+    }
+    const auto name = PlainHostNameOf(ceName);
+    if (!name) return false;
+    out += *name;
+    return true;
+}
+
+void AppendFoldedUtf8(std::string& out, std::u16string_view ceName) {
+    if (IsAsciiName(ceName)) {
+        for (char16_t c : ceName) out += static_cast<char>(FoldCase(c));
+        return;
+    }
+    out += ToUtf8(Folded(ceName));
+}
 
 std::string_view Utf8Prefix(std::string_view text, size_t bytes) {
     if (text.size() <= bytes) return text;

@@ -22,6 +22,11 @@ std::optional<std::u16string> PlainCeNameOf(std::string_view hostName);
 // The host name of a CE name stored under its own spelling, which reads back as that CE name;
 // nothing for a name stored shortened or one no plain host name stands for.
 std::optional<std::string> PlainHostNameOf(std::u16string_view ceName);
+// Appends the host name PlainHostNameOf gives, without a string of its own; false (out as it was)
+// where that gives nothing.
+bool AppendPlainHostName(std::string& out, std::u16string_view ceName);
+// Appends the UTF-8 form of the folded name, as a key of the attribute journal spells each part.
+void AppendFoldedUtf8(std::string& out, std::u16string_view ceName);
 // The longest start of text, cut between characters, of at most bytes bytes.
 std::string_view Utf8Prefix(std::string_view text, size_t bytes);
 

@@ -36,18 +36,21 @@ std::mutex& NamespaceLock() {
     return *lock;
 }
 
-Resolved Resolve(const PathParts& parts) {
+Resolved Resolve(PathParts&& parts) {
     auto& table = Table();
     std::shared_lock lock(table.mutex);
     if (!parts.empty()) {
         for (const auto& mount : table.mounts) {
             if (EqualsIgnoreCase(mount.name, parts.front())) {
-                return {mount.backend, PathParts(parts.begin() + 1, parts.end()), mount.name};
+                parts.erase(parts.begin());
+                return {mount.backend, std::move(parts), mount.name};
             }
         }
     }
-    return {table.root, parts, {}};
+    return {table.root, std::move(parts), {}};
 }
+
+Resolved Resolve(const PathParts& parts) { return Resolve(PathParts(parts)); }
 
 std::vector<EntryInfo> MountPointEntries() {
     auto& table = Table();

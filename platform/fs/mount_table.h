@@ -17,6 +17,8 @@ struct Resolved {
 };
 
 Resolved Resolve(const PathParts& parts);
+// The same taking the parts over, as most callers are done with them.
+Resolved Resolve(PathParts&& parts);
 // The mount points as the root lists them: folders named as mounted.
 std::vector<EntryInfo> MountPointEntries();
 bool IsMountName(std::u16string_view name);

@@ -1,5 +1,7 @@
 #include "share_table.h"
 
+#include "host_names.h"
+
 #include <cefiles.h>
 #include <platform/text.h>
 #include <winerror.h>
@@ -30,7 +32,10 @@ ShareTable& Table() {
 
 std::string KeyOf(const Resolved& where) {
     std::string key = std::to_string(reinterpret_cast<uintptr_t>(where.backend.get()));
-    for (const auto& part : where.relative) key += "\\" + ToUtf8(Folded(part));
+    for (const auto& part : where.relative) {
+        key += '\\';
+        AppendFoldedUtf8(key, part);
+    }
     return key;
 }
 
