@@ -155,17 +155,17 @@ public:
     // The entry at path under base. reached is how many parts were found (every one before the
     // last a folder); the entry is there only when all were. The path spelled as on the host
     // costs one stat. A last name missing under that spelling costs one more, of its folder,
-    // whose names are then kept: later look-ups there start from the folder's stat, so a miss
-    // costs that one stat. Only when the folder is not there so is the path walked one part at
-    // a time.
+    // whose names are then kept: while look-ups there keep missing (a folder being filled, even
+    // across the store's own additions) they start from the folder's stat, so a miss costs that
+    // one stat; after a hit they start from the whole path again. Only when the folder is not
+    // there is the path walked one part at a time.
     std::optional<HostEntry> WalkSide(const stdfs::path& base, const PathParts& path,
                                       bool inStore, size_t& reached) {
         reached = 0;
         if (auto host = ExactHostPath(base, path)) {
             const std::string folderPath =
                 path.size() == 1 ? base.native() : host->substr(0, host->rfind('/'));
-            const bool kept = names_.Holds(folderPath);
-            if (!kept) {
+            if (!names_.LastMissed(folderPath)) {
                 if (auto whole = StatEntry(*host)) {
                     reached = path.size();
                     return whole;
@@ -384,7 +384,11 @@ public:
             return fs::HostError(errno, ERROR_WRITE_FAULT);
         }
         committed_ = true;
-        impl_->names_.Forget(ParentOf(final));
+        if (replaces) {
+            impl_->names_.Forget(ParentOf(final));
+        } else {
+            impl_->names_.Added(ParentOf(final));
+        }
         if (!replaces) impl_->NameCreated(target_, final);
         impl_->journal_->Put(KeyOf(target_), {attributes & kKeptBits, times.created.value_or(0)});
         return 0;
@@ -487,7 +491,7 @@ DWORD HostFolderBackend::CreateFile(const PathParts& path, DWORD attributes, Fil
     if (DWORD error = impl_->NewEntry(path, host); error != 0) return error;
     const int fd = ::open(host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
-    impl_->names_.Forget(ParentOf(host));
+    impl_->names_.Added(ParentOf(host));
     impl_->NameCreated(path, host);
     const auto key = KeyOf(path);
     impl_->journal_->Put(key, {attributes & kKeptBits, now});

@@ -72,22 +72,32 @@ std::optional<HostNameCache::Found> HostNameCache::Find(const std::string& folde
     const Stamp stamp = StampOf(folderStat);
     std::lock_guard lock(mutex_);
     auto it = folders_.find(folder);
-    if (it == folders_.end() || !(it->second.stamp == stamp)) {
-        Names names;
+    if (it == folders_.end() || it->second.stale || !(it->second.stamp == stamp)) {
+        // Read again in place: the folder's entry, its key and its buffer are reused.
+        if (it == folders_.end()) {
+            if (folders_.size() >= kMaxFolders) {
+                folders_.clear();
+                keptBytes_ = 0;
+            }
+            it = folders_.try_emplace(folder).first;
+        }
+        Names& names = it->second;
+        keptBytes_ -= names.records.size();
         // The stamp is from before the read: a change that lands during it makes the next
         // look-up read again.
         names.stamp = stamp;
-        if (it != folders_.end()) {
-            keptBytes_ -= it->second.records.size();
+        names.stale = false;
+        if (!Read(folder, names)) {
             folders_.erase(it);
+            return std::nullopt;
         }
-        if (!Read(folder, names)) return std::nullopt;
-        if (folders_.size() >= kMaxFolders || keptBytes_ + names.records.size() > kMaxBytes) {
+        if (keptBytes_ + names.records.size() > kMaxBytes) {
+            Names kept = std::move(names);
             folders_.clear();
             keptBytes_ = 0;
+            it = folders_.emplace(folder, std::move(kept)).first;
         }
-        keptBytes_ += names.records.size();
-        it = folders_.emplace(folder, std::move(names)).first;
+        keptBytes_ += it->second.records.size();
     }
     std::optional<Found> found;
     const auto& records = it->second.records;
@@ -101,12 +111,14 @@ std::optional<HostNameCache::Found> HostNameCache::Find(const std::string& folde
         }
         found = Found{entry->d_name};
     }
+    it->second.lastMissed = !found;
     return found;
 }
 
-bool HostNameCache::Holds(const std::string& folder) {
+bool HostNameCache::LastMissed(const std::string& folder) {
     std::lock_guard lock(mutex_);
-    return folders_.count(folder) != 0;
+    const auto it = folders_.find(folder);
+    return it != folders_.end() && it->second.lastMissed;
 }
 
 void HostNameCache::Forget(const std::string& folder) {
@@ -114,6 +126,15 @@ void HostNameCache::Forget(const std::string& folder) {
     if (auto it = folders_.find(folder); it != folders_.end()) {
         keptBytes_ -= it->second.records.size();
         folders_.erase(it);
+    }
+}
+
+void HostNameCache::Added(const std::string& folder) {
+    std::lock_guard lock(mutex_);
+    if (auto it = folders_.find(folder); it != folders_.end()) {
+        keptBytes_ -= it->second.records.size();
+        it->second.records.clear();
+        it->second.stale = true;
     }
 }
 

@@ -40,11 +40,15 @@ public:
     // to folded.
     std::optional<Found> Find(const std::string& folder, const struct stat& folderStat,
                               const std::u16string& folded, const CeNameOf& ceNameOf);
-    // Whether a read of folder is kept, current or not.
-    bool Holds(const std::string& folder);
+    // Whether the last look-up in folder found nothing: while a folder is being filled, look-ups
+    // there keep missing, and one that starts from the kept read saves a stat of the whole path.
+    bool LastMissed(const std::string& folder);
 
     // Called for every change the store makes in folder.
     void Forget(const std::string& folder);
+    // The same for a change that added a name: the folder's names are read afresh at the next
+    // look-up, and whether the last one missed is kept.
+    void Added(const std::string& folder);
 
 private:
     struct Stamp {
@@ -59,6 +63,8 @@ private:
     struct Names {
         Stamp stamp;
         std::vector<char> records;
+        bool stale = false;  // dropped by Added: read afresh whatever the stamp
+        bool lastMissed = false;
     };
     static Stamp StampOf(const struct stat& st);
     static bool Read(const std::string& folder, Names& names);

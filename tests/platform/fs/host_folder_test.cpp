@@ -87,6 +87,24 @@ TEST_F(HostFolder, NamesAnotherProgramChangesAfterAMissAreSeen) {
     }
 }
 
+// While a folder is being filled its look-ups start from what the store read there; another
+// program that puts a new folder in its place, or adds to it, must still be seen.
+TEST_F(HostFolder, AFolderBeingFilledThatAnotherProgramReplacesIsSeenAsReplaced) {
+    ASSERT_TRUE(CreateDirectory(u"\\Dir", nullptr));
+    ASSERT_TRUE(WriteText(u"\\Dir\\one.txt", "1"));
+    ASSERT_TRUE(WriteText(u"\\Dir\\two.txt", "2"));  // a miss, then the store's own addition
+    stdfs::rename(Store() / "Dir", Store() / "Old");
+    stdfs::create_directory(Store() / "Dir");
+    std::ofstream(Store() / "Dir" / "late.txt") << "new";
+    EXPECT_EQ(ReadText(u"\\Dir\\late.txt"), "new");
+    EXPECT_EQ(GetFileAttributes(u"\\Dir\\one.txt"), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(WriteText(u"\\Dir\\three.txt", "3"));
+    std::ofstream(Store() / "Dir" / "later.txt") << "newer";
+    EXPECT_EQ(ReadText(u"\\Dir\\LATER.TXT"), "newer");
+    EXPECT_EQ(List(u"\\Dir\\*.*"),
+              (std::vector<std::string>{"late.txt", "later.txt", "three.txt"}));
+}
+
 // A copy waits in the store's staging folder, beside the store folder, until it is put in place.
 TEST_F(HostFolder, CopiesAreStagedBesideTheStoreAndStillWorkWithoutTheStagingFolder) {
     ASSERT_TRUE(WriteText(u"\\a", "data"));
