@@ -31,7 +31,8 @@ bool Matches(std::string_view host, const std::u16string& folded,
         // An ASCII name's characters are its UTF-16 units, so it is compared where it lies.
         if (host.size() != folded.size()) return false;
         for (size_t i = 0; i < host.size(); ++i) {
-            if (FoldCase(static_cast<char16_t>(host[i])) != folded[i]) return false;
+            const char c = host[i];
+            if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != folded[i]) return false;
         }
         return ceNameOf(host).has_value();  // still no entry when no CE path can name it
     }

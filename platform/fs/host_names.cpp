@@ -63,7 +63,8 @@ bool AppendPlainHostName(std::string& out, std::u16string_view ceName) {
 
 void AppendFoldedUtf8(std::string& out, std::u16string_view ceName) {
     if (IsAsciiName(ceName)) {
-        for (char16_t c : ceName) out += static_cast<char>(FoldCase(c));
+        // FoldCase of an ASCII letter, without a call per character.
+        for (char16_t c : ceName) out += static_cast<char>(c >= u'A' && c <= u'Z' ? c + 32 : c);
         return;
     }
     out += ToUtf8(Folded(ceName));
