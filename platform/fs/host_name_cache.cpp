@@ -83,7 +83,8 @@ std::optional<HostNameCache::Found> HostNameCache::Find(const std::string& folde
             it = folders_.try_emplace(folder).first;
         }
         Names& names = it->second;
-        keptBytes_ -= names.records.size();
+        // Bytes are counted as held (capacity): a read redone in place keeps its buffer.
+        keptBytes_ -= names.records.capacity();
         // The stamp is from before the read: a change that lands during it makes the next
         // look-up read again.
         names.stamp = stamp;
@@ -92,13 +93,13 @@ std::optional<HostNameCache::Found> HostNameCache::Find(const std::string& folde
             folders_.erase(it);
             return std::nullopt;
         }
-        if (keptBytes_ + names.records.size() > kMaxBytes) {
+        if (keptBytes_ + names.records.capacity() > kMaxBytes) {
             Names kept = std::move(names);
             folders_.clear();
             keptBytes_ = 0;
             it = folders_.emplace(folder, std::move(kept)).first;
         }
-        keptBytes_ += it->second.records.size();
+        keptBytes_ += it->second.records.capacity();
     }
     std::optional<Found> found;
     const auto& records = it->second.records;
@@ -125,7 +126,7 @@ bool HostNameCache::LastMissed(const std::string& folder) {
 void HostNameCache::Forget(const std::string& folder) {
     std::lock_guard lock(mutex_);
     if (auto it = folders_.find(folder); it != folders_.end()) {
-        keptBytes_ -= it->second.records.size();
+        keptBytes_ -= it->second.records.capacity();
         folders_.erase(it);
     }
 }
@@ -133,8 +134,7 @@ void HostNameCache::Forget(const std::string& folder) {
 void HostNameCache::Added(const std::string& folder) {
     std::lock_guard lock(mutex_);
     if (auto it = folders_.find(folder); it != folders_.end()) {
-        keptBytes_ -= it->second.records.size();
-        it->second.records.clear();
+        it->second.records.clear();  // its buffer stays, for the next read
         it->second.stale = true;
     }
 }
