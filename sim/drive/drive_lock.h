@@ -70,6 +70,20 @@ public:
         UnlockSlow();
     }
 
+    // The fast path alone, for a caller with a slower way of its own: the thread's record when
+    // it entered by the bias (leave with UnlockBiased), else null and the lock not taken.
+    DriveLockRecord* TryLockBiased() {
+        DriveLockRecord* self = drive_lock_detail::thisThread;
+        if (self != nullptr && self->inside.load(std::memory_order_relaxed) == nullptr &&
+            EnterBiased(*self)) [[likely]] {
+            return self;
+        }
+        return nullptr;
+    }
+    static void UnlockBiased(DriveLockRecord& self) {
+        self.inside.store(nullptr, std::memory_order_release);
+    }
+
 private:
     bool EnterBiased(DriveLockRecord& self) {
         DriveLockRecord* owner;

@@ -121,19 +121,14 @@ void EmulatedDrive::TickBusy(bool statusRead) {
 // The burst's bytes and position are read into locals: stores through a byte pointer could
 // alias any member, which would make the compiler reload them after every byte.
 
-inline uint8_t EmulatedDrive::TakeDataByte() {
-    if (Floating()) return 0xFF;
-    Tick(false);
-    if (phase_ != Phase::DataIn) return 0;  // DRQ clear: nothing moves
+// One byte or word of the burst in a data phase; the last one ends the burst.
+inline uint8_t EmulatedDrive::TakeByte() {
     const uint8_t value = transfer_.burst[transfer_.position++];
     if (transfer_.position == transfer_.burst.size()) EndBurst();
     return value;
 }
 
-inline uint16_t EmulatedDrive::ReadDataWord() {
-    if (Floating()) return 0xFFFF;
-    Tick(false);
-    if (phase_ != Phase::DataIn) return 0;
+inline uint16_t EmulatedDrive::TakeWord() {
     const uint8_t* const burst = transfer_.burst.data();
     const size_t size = transfer_.burst.size();
     size_t position = transfer_.position;
@@ -145,14 +140,43 @@ inline uint16_t EmulatedDrive::ReadDataWord() {
     return static_cast<uint16_t>(low | high << 8);
 }
 
+inline void EmulatedDrive::PutByte(uint8_t value) {
+    transfer_.burst[transfer_.position++] = value;
+    if (transfer_.position == transfer_.burst.size()) EndBurst();
+}
+
+inline void EmulatedDrive::PutWord(uint16_t value) {
+    uint8_t* const burst = transfer_.burst.data();
+    const size_t size = transfer_.burst.size();
+    size_t position = transfer_.position;
+    burst[position++] = static_cast<uint8_t>(value);
+    // The high byte of an odd burst's last word is filler and dropped.
+    if (position < size) burst[position++] = static_cast<uint8_t>(value >> 8);
+    transfer_.position = position;
+    if (position == size) EndBurst();
+}
+
+inline uint8_t EmulatedDrive::TakeDataByte() {
+    if (Floating()) return 0xFF;
+    Tick(false);
+    if (phase_ != Phase::DataIn) return 0;  // DRQ clear: nothing moves
+    return TakeByte();
+}
+
+inline uint16_t EmulatedDrive::ReadDataWord() {
+    if (Floating()) return 0xFFFF;
+    Tick(false);
+    if (phase_ != Phase::DataIn) return 0;
+    return TakeWord();
+}
+
 inline void EmulatedDrive::PutDataByte(uint8_t value) {
     if (Floating()) return;
     Tick(false);
     if (phase_ == Phase::Packet) {
         StorePacketByte(value);
     } else if (phase_ == Phase::DataOut) {
-        transfer_.burst[transfer_.position++] = value;
-        if (transfer_.position == transfer_.burst.size()) EndBurst();
+        PutByte(value);
     }
 }
 
@@ -160,27 +184,57 @@ inline void EmulatedDrive::WriteDataWord(uint16_t value) {
     if (Floating()) return;
     Tick(false);
     if (phase_ == Phase::DataOut) [[likely]] {
-        uint8_t* const burst = transfer_.burst.data();
-        const size_t size = transfer_.burst.size();
-        size_t position = transfer_.position;
-        burst[position++] = static_cast<uint8_t>(value);
-        // The high byte of an odd burst's last word is filler and dropped.
-        if (position < size) burst[position++] = static_cast<uint8_t>(value >> 8);
-        transfer_.position = position;
-        if (position == size) EndBurst();
+        PutWord(value);
     } else if (phase_ == Phase::Packet) {
         StorePacketByte(static_cast<uint8_t>(value));
         if (phase_ == Phase::Packet) StorePacketByte(static_cast<uint8_t>(value >> 8));
     }
 }
 
-// --- the entry points ---
+// --- the fast path ---
+// Nearly every access of a transfer is a data word in the middle of a burst, and nearly every
+// other one a status poll of a drive that is not busy. Neither needs the tick (nothing counts
+// down outside a busy phase), nor the after-access work (no pull counting, and a packet to
+// watch only ever follows the access that completed the packet). So when the lock is had by
+// its bias and the drive answers with no pull armed, `body` does the access alone: true when it
+// could, false (having changed nothing) when the access needs the full path.
+template <class Body>
+inline bool EmulatedDrive::Fast(Body body) {
+    DriveLockRecord* const self = lock_.TryLockBiased();
+    if (self == nullptr) [[unlikely]] return false;
+    const bool done = !nothingAnswering_ && !pullAfterAccesses_ && body();
+    DriveLock::UnlockBiased(*self);
+    return done;
+}
 
-uint8_t EmulatedDrive::Read8(uint32_t offset) {
+// What a status read shows when nothing counts status reads down, as ReadRegister would.
+inline uint8_t EmulatedDrive::StatusShown() {
+    ++statusReads_;
+    return Selected() ? regs_.status : 0x00;
+}
+
+// --- the entry points ---
+// The full paths are calls of their own, so that the fast path needs no stack frame.
+
+__attribute__((noinline)) uint8_t EmulatedDrive::FullRead8(uint32_t offset) {
     return Access([&] { return offset == ata::kData ? TakeDataByte() : ReadRegister(offset); });
 }
 
-void EmulatedDrive::Write8(uint32_t offset, uint8_t value) {
+uint8_t EmulatedDrive::Read8(uint32_t offset) {
+    uint8_t value = 0;
+    const bool fast = offset == ata::kData ? Fast([&] {
+        if (phase_ != Phase::DataIn) return false;
+        value = TakeByte();
+        return true;
+    }) : (offset == ata::kStatus || offset == ata::kControl) && Fast([&] {
+        if (phase_ == Phase::Busy || phase_ == Phase::Off || dscPendingPolls_ > 0) return false;
+        value = StatusShown();
+        return true;
+    });
+    return fast ? value : FullRead8(offset);
+}
+
+__attribute__((noinline)) void EmulatedDrive::FullWrite8(uint32_t offset, uint8_t value) {
     Access([&] {
         if (offset == ata::kData) {
             PutDataByte(value);
@@ -191,8 +245,17 @@ void EmulatedDrive::Write8(uint32_t offset, uint8_t value) {
     });
 }
 
+void EmulatedDrive::Write8(uint32_t offset, uint8_t value) {
+    const bool fast = offset == ata::kData && Fast([&] {
+        if (phase_ != Phase::DataOut) return false;
+        PutByte(value);
+        return true;
+    });
+    if (!fast) FullWrite8(offset, value);
+}
+
 // Only the data register is 16 bits wide; a word access elsewhere reaches two byte registers.
-uint16_t EmulatedDrive::Read16(uint32_t offset) {
+__attribute__((noinline)) uint16_t EmulatedDrive::FullRead16(uint32_t offset) {
     return Access([&]() -> uint16_t {
         if (offset == ata::kData) return ReadDataWord();
         const uint8_t low = ReadRegister(offset);
@@ -200,7 +263,17 @@ uint16_t EmulatedDrive::Read16(uint32_t offset) {
     });
 }
 
-void EmulatedDrive::Write16(uint32_t offset, uint16_t value) {
+uint16_t EmulatedDrive::Read16(uint32_t offset) {
+    uint16_t value = 0;
+    const bool fast = offset == ata::kData && Fast([&] {
+        if (phase_ != Phase::DataIn) return false;
+        value = TakeWord();
+        return true;
+    });
+    return fast ? value : FullRead16(offset);
+}
+
+__attribute__((noinline)) void EmulatedDrive::FullWrite16(uint32_t offset, uint16_t value) {
     Access([&] {
         if (offset == ata::kData) {
             WriteDataWord(value);
@@ -210,6 +283,15 @@ void EmulatedDrive::Write16(uint32_t offset, uint16_t value) {
         }
         return 0;
     });
+}
+
+void EmulatedDrive::Write16(uint32_t offset, uint16_t value) {
+    const bool fast = offset == ata::kData && Fast([&] {
+        if (phase_ != Phase::DataOut) return false;
+        PutWord(value);
+        return true;
+    });
+    if (!fast) FullWrite16(offset, value);
 }
 
 }  // namespace sim

@@ -99,7 +99,7 @@ public:
     uint64_t StatusReads() const;
 
 private:
-    enum class Phase { Off, Idle, Busy, Packet, DataIn, DataOut, ResetHeld, Stalled };
+    enum class Phase : uint8_t { Off, Idle, Busy, Packet, DataIn, DataOut, ResetHeld, Stalled };
     enum class Next { None, ExecuteCommand, ExecutePacket, AfterBurst, DeviceResetDone, SoftResetDone };
 
     struct TaskFile {
@@ -147,6 +147,17 @@ private:
     void PutDataByte(uint8_t value);
     uint16_t ReadDataWord();
     void WriteDataWord(uint16_t value);
+    uint8_t TakeByte();
+    void PutByte(uint8_t value);
+    uint16_t TakeWord();
+    void PutWord(uint16_t value);
+    uint8_t StatusShown();
+    template <class Body>
+    bool Fast(Body body);
+    uint8_t FullRead8(uint32_t offset);
+    void FullWrite8(uint32_t offset, uint8_t value);
+    uint16_t FullRead16(uint32_t offset);
+    void FullWrite16(uint32_t offset, uint16_t value);
     template <class Body>
     auto Access(Body body);
     void AfterAccess(std::unique_lock<DriveLock>& hold);
