@@ -9,7 +9,9 @@
 #include <support/temp_folder.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "sim/card/card_controls.h"
 #include "sim/drive/medium_image.h"
@@ -201,6 +203,30 @@ TEST_F(Qvcard, ACardPulledUnderAWriteEndsItWithAnErrorAndComesBackWhenInsertedAg
     ASSERT_TRUE(again.attached) << again.Describe();
     EXPECT_TRUE(Mounted());
     EXPECT_NE(GetFileAttributes(u"\\Storage\\kept.txt"), INVALID_FILE_ATTRIBUTES);
+}
+
+// QVATAPI changes the medium's state inside the block requests of whichever thread writes; the
+// card driver's medium checks read it from another. Across medium changes under a stream of
+// writes, the two meet only under the socket's lock (the thread sanitizer build checks it), and
+// the card comes back whole.
+TEST_F(Qvcard, MediumChecksBesideAnotherThreadsWritesAcrossMediumChanges) {
+    InsertFormatted();
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        for (int i = 0; !stop; ++i) WriteWholeFile(i % 2 ? u"\\Storage\\a.bin" : u"\\Storage\\b.bin", std::string(8192, 'w'));
+    });
+    for (int round = 0; round < 3; ++round) {
+        drive_.EjectMedium();
+        for (int i = 0; i < 10; ++i) CardControl(qvcard::kCardRescanCode, nullptr, 0);
+        ASSERT_TRUE(drive_.InsertMedium(image_));
+        for (int i = 0; i < 10; ++i) CardControl(qvcard::kCardRescanCode, nullptr, 0);
+    }
+    stop = true;
+    writer.join();
+    CardControl(qvcard::kCardRescanCode, nullptr, 0);
+    EXPECT_EQ(CardControl(qvcard::kCardRescanCode, nullptr, 0), 0u);
+    EXPECT_TRUE(Mounted());
+    EXPECT_TRUE(WriteWholeFile(u"\\Storage\\after.txt", "after"));
 }
 
 }  // namespace
