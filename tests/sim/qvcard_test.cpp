@@ -5,6 +5,7 @@
 #include <platform/fs/fat_interop/pc_tools.h>
 #include <platform/installer.h>
 #include <platform/pc_card.h>
+#include <support/device_files.h>
 #include <support/registry_helpers.h>
 #include <support/temp_folder.h>
 #include <windows.h>
@@ -22,6 +23,7 @@ namespace {
 using fat_interop::CheckVolume;
 using fat_interop::Quoted;
 using fat_interop::RunTool;
+using testing_support::WriteWholeFile;
 
 constexpr uint32_t kBlocks = 32768;  // 16 MB
 
@@ -47,15 +49,6 @@ DWORD CardControl(DWORD code, void* in, DWORD inSize) {
     const DWORD error = ok ? 0 : GetLastError();
     CloseHandle(card);
     return error;
-}
-
-bool WriteWholeFile(const char16_t* path, const std::string& bytes) {
-    HANDLE file = CreateFile(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
 }
 
 class Qvcard : public ::testing::Test {

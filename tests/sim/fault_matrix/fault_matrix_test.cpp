@@ -29,6 +29,7 @@
 #include "handheld_state.h"
 #include "program_launcher.h"
 #include "sim/drive/medium_image.h"
+#include "support/device_files.h"
 #include "support/faulty_backend.h"
 #include "support/temp_folder.h"
 
@@ -38,6 +39,7 @@ namespace {
 namespace automation = platform::ui::automation;
 namespace fs = std::filesystem;
 using testing_support::FaultyBackend;
+using testing_support::WriteWholeFile;
 
 constexpr int kMain = 101, kMessage = 104, kProgress = 105, kSelect = 106, kQuestion = 139;
 constexpr int kBackupButton = 1007, kRestoreButton = 1003, kYesToAll = 1021, kMessageText = 1010;
@@ -274,15 +276,6 @@ std::vector<std::string> BackupFolders() {
     return names;
 }
 
-bool WriteDeviceFile(const char16_t* path, const std::string& bytes) {
-    HANDLE file = CreateFile(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
 std::shared_ptr<FaultyBackend> BootWithFaultyStore(const fs::path& state) {
     if (!sim::BootHandheld(state).ok) return nullptr;
     auto store = std::make_shared<FaultyBackend>(platform::RootBackend());
@@ -307,7 +300,7 @@ void MakeTemplate(Template& made, bool seeded) {
     ASSERT_TRUE(CreateDirectory(u"\\My Documents\\Scans", nullptr));
     std::string big(kBigBytes, '\0');
     for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 512);
-    ASSERT_TRUE(WriteDeviceFile(kBigFile, big));
+    ASSERT_TRUE(WriteWholeFile(kBigFile, big));
     ASSERT_TRUE(sim::CreateBlankImage(made.folder / "card.img"));
     sim::UseHandheldProgramLauncher();
     {
@@ -392,7 +385,7 @@ std::function<void()> FaultAction(Fault fault, bool reading, sim::DriveCard& car
 // Fills the small medium so that only `room` bytes stay free.
 void FillMedium(uint32_t room) {
     std::string chunk(64 * 1024, 'f');
-    if (room > 0) WriteDeviceFile(u"\\Storage\\room.bin", std::string(room, 'r'));
+    if (room > 0) WriteWholeFile(u"\\Storage\\room.bin", std::string(room, 'r'));
     HANDLE filler = CreateFile(u"\\Storage\\filler.bin", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     while (WriteFile(filler, chunk.data(), static_cast<DWORD>(chunk.size()), &written, nullptr) && written > 0) {
