@@ -1,11 +1,13 @@
 #include "reader_records.h"
 
+#include <platform/thread_records.h>
+
 #include <thread>
 
 namespace platform::registers {
 namespace {
 
-std::atomic<ReaderRecord*> records{nullptr};  // a list that only grows; records are reused
+constinit ThreadRecords<ReaderRecord> records;
 
 constinit thread_local ReaderRecord* ownRecord = nullptr;
 constinit thread_local bool threadEnding = false;
@@ -19,30 +21,16 @@ struct RecordReturn {
         if (record == nullptr) return;
         cache->size = 0;
         ownRecord = nullptr;
-        record->taken.store(false, std::memory_order_release);
+        ThreadRecords<ReaderRecord>::GiveBack(*record);
     }
 };
 thread_local RecordReturn recordReturn;
-
-ReaderRecord* ClaimRecord() {
-    for (ReaderRecord* r = records.load(std::memory_order_acquire); r != nullptr; r = r->next) {
-        bool expected = false;
-        if (!r->taken.load(std::memory_order_relaxed) && r->taken.compare_exchange_strong(expected, true)) {
-            return r;
-        }
-    }
-    auto* fresh = new ReaderRecord;
-    fresh->next = records.load();
-    while (!records.compare_exchange_weak(fresh->next, fresh)) {
-    }
-    return fresh;
-}
 
 }  // namespace
 
 ReaderRecord& ThisThreadsRecord(WindowCache& cache) {
     if (ownRecord == nullptr) {
-        ownRecord = ClaimRecord();
+        ownRecord = records.Claim();
         // An access from another thread-local's destructor keeps its record to the end.
         if (threadEnding) return *ownRecord;
         recordReturn.record = ownRecord;
@@ -52,7 +40,7 @@ ReaderRecord& ThisThreadsRecord(WindowCache& cache) {
 }
 
 void WaitForReaders(size_t word, uintptr_t bit) {
-    for (ReaderRecord* r = records.load(std::memory_order_acquire); r != nullptr; r = r->next) {
+    for (ReaderRecord* r = records.First(); r != nullptr; r = r->next) {
         if (r == ownRecord) continue;  // this thread's own access ends after the removal
         while ((r->inside[word].load() & bit) != 0) std::this_thread::yield();
     }

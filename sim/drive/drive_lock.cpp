@@ -1,13 +1,14 @@
 #include "drive_lock.h"
 
 #include <platform/heavy_fence.h>
+#include <platform/thread_records.h>
 
 #include <thread>
 
 namespace sim {
 namespace {
 
-std::atomic<DriveLockRecord*> records{nullptr};  // a list that only grows; records are reused
+constinit platform::ThreadRecords<DriveLockRecord> records;
 
 constinit thread_local bool threadEnding = false;
 
@@ -18,29 +19,15 @@ struct RecordReturn {
         threadEnding = true;
         if (record == nullptr) return;
         drive_lock_detail::thisThread = nullptr;
-        record->taken.store(false, std::memory_order_release);
+        platform::ThreadRecords<DriveLockRecord>::GiveBack(*record);
     }
 };
 thread_local RecordReturn recordReturn;
 
-DriveLockRecord* ClaimRecord() {
-    for (DriveLockRecord* r = records.load(std::memory_order_acquire); r != nullptr; r = r->next) {
-        bool expected = false;
-        if (!r->taken.load(std::memory_order_relaxed) && r->taken.compare_exchange_strong(expected, true)) {
-            return r;
-        }
-    }
-    auto* fresh = new DriveLockRecord;
-    fresh->next = records.load();
-    while (!records.compare_exchange_weak(fresh->next, fresh)) {
-    }
-    return fresh;
-}
-
 DriveLockRecord& ThisThreadsRecord() {
     DriveLockRecord*& own = drive_lock_detail::thisThread;
     if (own == nullptr) {
-        own = ClaimRecord();
+        own = records.Claim();
         // A lock taken from another thread-local's destructor keeps its record to the end.
         if (!threadEnding) recordReturn.record = own;
     }
