@@ -39,10 +39,21 @@ ReaderRecord& ThisThreadsRecord(WindowCache& cache) {
     return *ownRecord;
 }
 
-void WaitForReaders(size_t word, uintptr_t bit) {
+void WaitForReaders(size_t word, uintptr_t bit, uintptr_t runTag) {
     for (ReaderRecord* r = records.First(); r != nullptr; r = r->next) {
         if (r == ownRecord) continue;  // this thread's own access ends after the removal
-        while ((r->inside[word].load() & bit) != 0) std::this_thread::yield();
+        while ((r->inside[word].load() & bit) != 0 || r->inRun.load() == runTag) {
+            std::this_thread::yield();
+        }
+    }
+}
+
+void WaitForRunWords() {
+    for (ReaderRecord* r = records.First(); r != nullptr; r = r->next) {
+        if (r == ownRecord) continue;
+        // Seen clear once is enough: a word that started after the run was stopped does not
+        // move through it.
+        while (r->inRun.load() != 0) std::this_thread::yield();
     }
 }
 

@@ -33,14 +33,19 @@ bool TryEnter(size_t index, uintptr_t address, ReaderRecord& record, WindowCache
         word.store(previous, std::memory_order_release);
         return false;
     }
-    // Held now: end and device stay as they are until this thread's bit is clear.
+    // Held now: end, device and run stay as they are until this thread's bit is clear.
+    IoDataRun* const run = slot.run.load(std::memory_order_acquire);
     cache = WindowCache{base,
                         slot.end.load(std::memory_order_relaxed) - base,
                         &slot,
                         slot.device.load(std::memory_order_acquire),
                         &word,
                         bit,
-                        !HeavyFenceAvailable()};
+                        !HeavyFenceAvailable(),
+                        run,
+                        run != nullptr ? base + run->offset : 0,
+                        &record,
+                        index + 1};
     return true;
 }
 
@@ -68,6 +73,7 @@ bool PublishWindow(uintptr_t base, uint32_t size, IoDevice& device) {
         }
         slots[i].end.store(base + size, std::memory_order_release);
         slots[i].device.store(&device, std::memory_order_release);
+        slots[i].run.store(device.DataRun(), std::memory_order_release);
         slots[i].base.store(base, std::memory_order_release);
         NoteSlotInUse(i);
         return true;
@@ -88,12 +94,21 @@ void WithdrawWindow(uintptr_t base) {
         // Readers announce with a plain store: the barrier on every thread makes each
         // announcement made before it visible here, and each check made after it see base 0.
         if (HeavyFenceAvailable()) HeavyFenceOnAllThreads();
-        WaitForReaders(i / kBitsPerWord, uintptr_t{1} << (i % kBitsPerWord));
+        WaitForReaders(i / kBitsPerWord, uintptr_t{1} << (i % kBitsPerWord), i + 1);
         slot.device.store(nullptr, std::memory_order_relaxed);
+        slot.run.store(nullptr, std::memory_order_relaxed);
         slot.end.store(0, std::memory_order_relaxed);
         slot.claimed.store(false, std::memory_order_release);
         return;
     }
+}
+
+// The same handshake as a window's removal: the owner announces a word, then checks that the
+// run is still its own; this takes the run away, then fences every thread, then waits.
+void StopRun(IoDataRun& run) {
+    run.owner.store(nullptr);
+    if (HeavyFenceAvailable()) HeavyFenceOnAllThreads();
+    WaitForRunWords();
 }
 
 }  // namespace platform::registers

@@ -23,6 +23,7 @@ struct alignas(64) WindowSlot {
     std::atomic<uintptr_t> base{0};  // 0: no window
     std::atomic<uintptr_t> end{0};
     std::atomic<IoDevice*> device{nullptr};
+    std::atomic<IoDataRun*> run{nullptr};
     std::atomic<bool> claimed{false};  // owned by a window (or being set up or torn down)
 };
 
@@ -33,6 +34,9 @@ constexpr size_t kBitsPerWord = sizeof(uintptr_t) * 8;
 // Records are never freed: a thread that ends hands its record to the next thread.
 struct alignas(64) ReaderRecord {
     std::atomic<uintptr_t> inside[kWindowSlots / kBitsPerWord]{};
+    // A word moving through a data run: the slot's index + 1, else 0. Such a word never calls
+    // out, so waiting for it cannot wait on anything the waiter holds.
+    std::atomic<uintptr_t> inRun{0};
     std::atomic<bool> taken{true};
     ReaderRecord* next = nullptr;
 };
@@ -47,6 +51,10 @@ struct WindowCache {
     std::atomic<uintptr_t>* word;  // this thread's word of the slot's bit
     uintptr_t bit;
     bool fenced;  // no process-wide barrier available: announce with a full fence instead
+    IoDataRun* run;  // the device's data run, null when it has none
+    uintptr_t runAddress;  // its register's address
+    ReaderRecord* record;  // this thread's
+    uintptr_t runTag;  // what inRun holds while a word moves through this window's run
 };
 
 // The slow path of an access: finds the window that holds address, sets this thread's bit for
@@ -58,5 +66,8 @@ bool PublishWindow(uintptr_t base, uint32_t size, IoDevice& device);
 // Takes the window at base out of the table and waits for accesses through it to end (except
 // this thread's own: a device may pull its card from inside an access).
 void WithdrawWindow(uintptr_t base);
+
+// Takes a data run back from its owner (see IoDataRun).
+void StopRun(IoDataRun& run);
 
 }  // namespace platform::registers

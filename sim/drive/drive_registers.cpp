@@ -1,7 +1,8 @@
-// The drive's registers as the window forwards them. Every data word of a transfer and every
-// status poll comes through here, so the common cases (a word in the middle of a burst, a
-// status read of an idle or data-phase drive) stay in this file, where they inline into the
-// entry points: the lock, a few loads and branches, and the lock again.
+// The drive's registers as the window forwards them. The words in the middle of a burst
+// move through the data run without coming here; every other access does, so the common
+// ones (the last word of a burst, a status read of an idle or data-phase drive) stay in this
+// file, where they inline into the entry points: the lock, a few loads and branches, and the
+// lock again.
 #include <windows.h>
 
 #include <utility>
@@ -21,7 +22,7 @@ auto EmulatedDrive::Access(Body body) {
     return value;
 }
 
-void EmulatedDrive::AfterAccess(std::unique_lock<DriveLock>& hold) {
+void EmulatedDrive::AfterAccess(std::unique_lock<Lock>& hold) {
     std::function<void()> pull;
     std::function<void(const Packet&)> watch;
     std::optional<Packet> watched;
@@ -36,6 +37,35 @@ void EmulatedDrive::AfterAccess(std::unique_lock<DriveLock>& hold) {
     hold.unlock();
     if (watch) watch(*watched);
     if (pull) pull();
+}
+
+// --- the data run ---
+// Words moved through the run are the burst's own: whoever holds the lock first brings the
+// burst's position up to where the run got, taking the run back from the thread it was
+// offered to when that is another one.
+void EmulatedDrive::CatchUpWithRun() {
+    runHolder_ = platform::ThisThreadsIoToken();
+    const void* const owner = run_.owner.load(std::memory_order_acquire);
+    if (owner == nullptr) return;
+    if (owner != runHolder_) platform::StopIoDataRun(run_);
+    transfer_.position = static_cast<size_t>(run_.next.load(std::memory_order_relaxed) -
+                                             transfer_.burst.data());
+}
+
+// The run covers the burst's words up to, not including, its last one, whose access ends the
+// burst here. Pull counting and a drive that does not answer see every access themselves.
+void EmulatedDrive::OfferRun() {
+    const size_t size = transfer_.burst.size();
+    if ((phase_ == Phase::DataIn || phase_ == Phase::DataOut) && !nothingAnswering_ &&
+        !pullAfterAccesses_ && transfer_.position + 2 < size) {
+        uint8_t* const burst = transfer_.burst.data();
+        run_.next.store(burst + transfer_.position, std::memory_order_relaxed);
+        run_.end.store(burst + size - 2, std::memory_order_relaxed);
+        run_.toHost.store(phase_ == Phase::DataIn, std::memory_order_relaxed);
+        run_.owner.store(runHolder_, std::memory_order_release);
+    } else if (run_.owner.load(std::memory_order_relaxed) != nullptr) {
+        run_.owner.store(nullptr, std::memory_order_relaxed);
+    }
 }
 
 inline bool EmulatedDrive::Floating() const { return nothingAnswering_ || phase_ == Phase::Off; }
@@ -200,9 +230,14 @@ inline void EmulatedDrive::WriteDataWord(uint16_t value) {
 // could, false (having changed nothing) when the access needs the full path.
 template <class Body>
 inline bool EmulatedDrive::Fast(Body body) {
-    DriveLockRecord* const self = lock_.TryLockBiased();
+    DriveLockRecord* const self = driveLock_.TryLockBiased();
     if (self == nullptr) [[unlikely]] return false;
-    const bool done = !nothingAnswering_ && !pullAfterAccesses_ && body();
+    bool done = false;
+    if (!nothingAnswering_ && !pullAfterAccesses_) [[likely]] {
+        CatchUpWithRun();
+        done = body();
+        OfferRun();
+    }
     DriveLock::UnlockBiased(*self);
     return done;
 }

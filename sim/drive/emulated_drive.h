@@ -44,6 +44,8 @@ public:
     void Write8(uint32_t offset, uint8_t value) override;
     uint16_t Read16(uint32_t offset) override;
     void Write16(uint32_t offset, uint16_t value) override;
+    // The middle of each data burst, which the window moves without calling the drive.
+    platform::IoDataRun* DataRun() override { return &run_; }
 
     // Power, as the socket switches it: power-on is a reset that also forgets the mode page
     // and queues the power-on unit attention; without power nothing answers (reads 0xFF).
@@ -160,7 +162,27 @@ private:
     void FullWrite16(uint32_t offset, uint16_t value);
     template <class Body>
     auto Access(Body body);
-    void AfterAccess(std::unique_lock<DriveLock>& hold);
+    // The drive's lock, which keeps the transfer in step with the data run: on entry the
+    // burst's position catches up with the words moved through the run, on leaving the rest
+    // of the burst is offered to this thread.
+    class Lock {
+    public:
+        explicit Lock(EmulatedDrive& drive) : drive_(drive) {}
+        void lock() {
+            drive_.driveLock_.lock();
+            drive_.CatchUpWithRun();
+        }
+        void unlock() {
+            drive_.OfferRun();
+            drive_.driveLock_.unlock();
+        }
+
+    private:
+        EmulatedDrive& drive_;
+    };
+    void CatchUpWithRun();
+    void OfferRun();
+    void AfterAccess(std::unique_lock<Lock>& hold);
     bool Floating() const;
 
     // --- protocol (drive_protocol.cpp) ---
@@ -198,7 +220,10 @@ private:
     void AcknowledgeMediaChange();
 
     const DriveVariant variant_;
-    mutable DriveLock lock_;
+    mutable DriveLock driveLock_;
+    mutable Lock lock_{*this};
+    platform::IoDataRun run_{ata::kData};
+    const void* runHolder_ = nullptr;  // the I/O token of the thread holding the lock
     DriveState state_;
     Phase phase_ = Phase::Idle;
     TaskFile regs_;
