@@ -23,6 +23,12 @@ public:
 
     [[nodiscard]] DWORD Read(uint64_t sector, uint64_t count, uint8_t* buffer);
     [[nodiscard]] DWORD Write(uint64_t sector, uint64_t count, const uint8_t* buffer);
+    // count sectors at buffer and then one more at tail (a range's last, partial sector), in
+    // the same request where the drive can carry both.
+    [[nodiscard]] DWORD ReadWithTail(uint64_t sector, uint64_t count, uint8_t* buffer,
+                                     uint8_t* tail);
+    [[nodiscard]] DWORD WriteWithTail(uint64_t sector, uint64_t count, const uint8_t* buffer,
+                                      const uint8_t* tail);
 
     // Once the medium has refused a write as protected, every change fails with 19 at once.
     bool WriteProtected() const { return writeProtected_; }
@@ -30,7 +36,9 @@ public:
     void Detach();
 
 private:
-    [[nodiscard]] DWORD Transfer(DWORD code, uint64_t sector, uint64_t count, uint8_t* buffer);
+    [[nodiscard]] DWORD Guarded(DWORD error);
+    [[nodiscard]] DWORD Transfer(DWORD code, uint64_t sector, uint64_t count, uint8_t* buffer,
+                                 uint8_t* tail = nullptr);
 
     HANDLE device_;
     DWORD sectorBytes_ = 512;

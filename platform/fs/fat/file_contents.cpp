@@ -19,9 +19,29 @@ DWORD FatVolume::MoveDiskBytes(uint64_t address, uint64_t count, uint8_t* buffer
         uint64_t moved = 0;
         if (head == 0 && count >= sectorBytes) {
             const uint64_t whole = count / sectorBytes;
-            const DWORD error = write ? disk_.Write(sector, whole, buffer) : disk_.Read(sector, whole, buffer);
+            const uint64_t rest = count - whole * sectorBytes;
+            DWORD error = 0;
+            if (rest == 0) {
+                error = write ? disk_.Write(sector, whole, buffer) : disk_.Read(sector, whole, buffer);
+            } else if (!write) {
+                // The last, partial sector rides in the same request.
+                scratch.resize(sectorBytes);
+                error = disk_.ReadWithTail(sector, whole, buffer, scratch.data());
+                if (error == 0) std::memcpy(buffer + whole * sectorBytes, scratch.data(), rest);
+            } else {
+                if (restPastEnd) {
+                    scratch.assign(sectorBytes, 0);
+                } else {
+                    scratch.resize(sectorBytes);
+                    error = disk_.Read(sector + whole, 1, scratch.data());
+                }
+                if (error == 0) {
+                    std::memcpy(scratch.data(), buffer + whole * sectorBytes, rest);
+                    error = disk_.WriteWithTail(sector, whole, buffer, scratch.data());
+                }
+            }
             if (error != 0) return error;
-            moved = whole * sectorBytes;
+            moved = count;
         } else {
             // A part of a sector: read it whole, and for a write put it back changed. A write
             // that ends the file's bytes in this sector has nothing to keep after it, so a file's

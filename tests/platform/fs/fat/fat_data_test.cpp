@@ -158,7 +158,7 @@ TEST_F(FatVolumeTest, PartialSectorsKeepTheFileAndTheLastCostsNoRead) {
     const struct {
         LONG offset;
         size_t size;
-    } writes[] = {{100, 100}, {990, 30}, {1020, 7}, {0, 3}};
+    } writes[] = {{100, 100}, {990, 30}, {1020, 7}, {0, 3}, {0, 600}};
     for (const auto& w : writes) {
         HANDLE file = CreateFile(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
