@@ -44,10 +44,9 @@ void EmulatedDrive::AfterAccess(std::unique_lock<Lock>& hold) {
 // burst's position up to where the run got, taking the run back from the thread it was
 // offered to when that is another one.
 void EmulatedDrive::CatchUpWithRun() {
-    runHolder_ = platform::ThisThreadsIoToken();
     const void* const owner = run_.owner.load(std::memory_order_acquire);
     if (owner == nullptr) return;
-    if (owner != runHolder_) platform::StopIoDataRun(run_);
+    if (owner != platform::ThisThreadsIoToken()) platform::StopIoDataRun(run_);
     transfer_.position = static_cast<size_t>(run_.next.load(std::memory_order_relaxed) -
                                              transfer_.burst.data());
 }
@@ -62,7 +61,7 @@ void EmulatedDrive::OfferRun() {
         run_.next.store(burst + transfer_.position, std::memory_order_relaxed);
         run_.end.store(burst + size - 2, std::memory_order_relaxed);
         run_.toHost.store(phase_ == Phase::DataIn, std::memory_order_relaxed);
-        run_.owner.store(runHolder_, std::memory_order_release);
+        run_.owner.store(platform::ThisThreadsIoToken(), std::memory_order_release);
     } else if (run_.owner.load(std::memory_order_relaxed) != nullptr) {
         run_.owner.store(nullptr, std::memory_order_relaxed);
     }

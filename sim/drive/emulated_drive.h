@@ -223,7 +223,6 @@ private:
     mutable DriveLock driveLock_;
     mutable Lock lock_{*this};
     platform::IoDataRun run_{ata::kData};
-    const void* runHolder_ = nullptr;  // the I/O token of the thread holding the lock
     DriveState state_;
     Phase phase_ = Phase::Idle;
     TaskFile regs_;
