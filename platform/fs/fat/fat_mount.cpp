@@ -17,6 +17,7 @@ namespace {
 struct Mounted {
     std::mutex mutex;
     std::map<std::u16string, std::shared_ptr<fat::FatVolume>> volumes;  // by folded folder
+    std::map<std::u16string, std::u16string> devices;  // folded folder -> folded device name
 };
 
 Mounted& Volumes() {
@@ -41,7 +42,18 @@ DWORD MountFatVolume(std::u16string_view folder, std::u16string_view diskDevice)
         return error;
     }
     mounted.volumes[Folded(folder)] = std::move(volume);
+    mounted.devices[Folded(folder)] = Folded(diskDevice);
     return 0;
+}
+
+bool FatDeviceMounted(std::u16string_view diskDevice) {
+    auto& mounted = Volumes();
+    std::lock_guard lock(mounted.mutex);
+    const std::u16string device = Folded(diskDevice);
+    for (const auto& [folder, name] : mounted.devices) {
+        if (name == device) return true;
+    }
+    return false;
 }
 
 DWORD UnmountFatVolume(std::u16string_view folder) {
@@ -52,6 +64,7 @@ DWORD UnmountFatVolume(std::u16string_view folder) {
     (void)Unmount(folder);
     it->second->Detach();
     mounted.volumes.erase(it);
+    mounted.devices.erase(Folded(folder));
     return 0;
 }
 

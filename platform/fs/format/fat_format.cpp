@@ -165,6 +165,9 @@ DWORD FormatDisk(std::u16string_view diskDevice, std::u16string_view label, FatT
 namespace platform {
 
 DWORD FormatFatVolume(std::u16string_view diskDevice, std::u16string_view label) {
+    // A mounted volume keeps its tables and folders in memory and would write them over the
+    // fresh ones.
+    if (FatDeviceMounted(diskDevice)) return ERROR_SHARING_VIOLATION;
     return fat_format::FormatDisk(diskDevice, label, fat_format::FatTypeChoice::BySize);
 }
 

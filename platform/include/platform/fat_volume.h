@@ -15,7 +15,10 @@ DWORD MountFatVolume(std::u16string_view folder, std::u16string_view diskDevice)
 // Unmounts \<folder> and closes its device; handles still open on the volume fail with 21.
 DWORD UnmountFatVolume(std::u16string_view folder);
 // Writes a fresh, empty FAT volume over the whole disk of the DSK device, FAT12, FAT16 or FAT32
-// chosen by its size as mkfs.fat chooses.
+// chosen by its size as mkfs.fat chooses; 32 (sharing violation) while a volume of the device
+// is mounted.
 DWORD FormatFatVolume(std::u16string_view diskDevice, std::u16string_view label);
+// Whether a volume of the DSK device is mounted.
+bool FatDeviceMounted(std::u16string_view diskDevice);
 
 }  // namespace platform

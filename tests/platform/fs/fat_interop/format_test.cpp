@@ -211,6 +211,20 @@ TEST_F(FatFormat, RefusesWithAnErrorAndLeavesTheDiskAsItWas) {
     EXPECT_NE(platform::FormatFatVolume(u"DSK7:", u""), 0u);  // no such device
 }
 
+// A mounted volume would write its tables from memory over the fresh ones: refused, the disk
+// untouched, until the volume is unmounted.
+TEST_F(FatFormat, RefusesADiskWhoseVolumeIsMounted) {
+    auto disk = std::make_shared<MemoryDiskDevice>(8192);
+    ASSERT_NE(MemoryDiskDevice::Register(1, disk), nullptr);
+    ASSERT_EQ(platform::FormatFatVolume(u"DSK1:", u"OLD"), 0u);
+    ASSERT_EQ(platform::MountFatVolume(u"Card", u"DSK1:"), 0u);
+    const auto before = disk->Bytes();
+    EXPECT_EQ(platform::FormatFatVolume(u"dsk1:", u"NEW"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(disk->Bytes(), before);
+    ASSERT_EQ(platform::UnmountFatVolume(u"Card"), 0u);
+    EXPECT_EQ(platform::FormatFatVolume(u"DSK1:", u"NEW"), 0u);
+}
+
 // A write that fails midway reports 29 and leaves either the old volume untouched or no boot
 // sector that claims a volume over half-written tables.
 TEST_F(FatFormat, AFailedWriteLeavesNoVolumeBehind) {
