@@ -345,6 +345,9 @@ public:
         return staging_ && staging_->st.st_dev == folder.st.st_dev ? staging_->path : folder.path;
     }
 
+    template <class Found>
+    DWORD ForEachEntry(const PathParts& folder, const Found& found);
+
     stdfs::path root_;
     stdfs::path rom_;
     std::once_flag stagingMade_;
@@ -426,10 +429,12 @@ DWORD HostFolderBackend::Stat(const PathParts& path, EntryInfo& info) {
     return 0;
 }
 
-DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& entries) {
+// Calls found(inStore, folder's key, CE name, its folded form, the open folder, host name) for
+// every entry of the CE folder, the store's before the ROM's, each CE name once.
+template <class Found>
+DWORD HostFolderBackend::Impl::ForEachEntry(const PathParts& folder, const Found& found) {
     HostPlace place;
-    if (impl_->Locate(folder, place) != 0) return ERROR_PATH_NOT_FOUND;
-    entries.clear();
+    if (Locate(folder, place) != 0) return ERROR_PATH_NOT_FOUND;
     std::vector<std::u16string> seen;
     const std::string folderKey = KeyOf(folder);
     for (const auto* host : {&place.store, &place.rom}) {
@@ -438,24 +443,54 @@ DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& e
         if (dir == nullptr) continue;
         const bool inStore = host == &place.store;
         while (dirent* entry = ::readdir(dir)) {
-            auto name = impl_->CeNameOf(folderKey, entry->d_name, inStore);
+            auto name = CeNameOf(folderKey, entry->d_name, inStore);
             if (!name) continue;
             auto folded = Folded(*name);
             if (std::find(seen.begin(), seen.end(), folded) != seen.end()) continue;
-            // Looked up in the folder being read: the kernel need not walk its path again.
-            HostEntry child;
-            if (::fstatat(::dirfd(dir), entry->d_name, &child.st, 0) != 0) continue;
-            std::string key = folderKey;
-            key += '\\';
-            fs::AppendFoldedUtf8(key, folded);
-            entries.push_back(impl_->Describe(key, std::move(*name), child, inStore));
-            seen.push_back(std::move(folded));
+            if (found(inStore, folderKey, *name, folded, dir, entry->d_name)) {
+                seen.push_back(std::move(folded));
+            }
         }
         ::closedir(dir);
     }
+    return 0;
+}
+
+DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& entries) {
+    entries.clear();
+    const DWORD error = impl_->ForEachEntry(
+        folder, [&](bool inStore, const std::string& folderKey, std::u16string& name,
+                    const std::u16string& folded, DIR* dir, const char* hostName) {
+            // Looked up in the folder being read: the kernel need not walk its path again.
+            HostEntry child;
+            if (::fstatat(::dirfd(dir), hostName, &child.st, 0) != 0) return false;
+            std::string key = folderKey;
+            key += '\\';
+            fs::AppendFoldedUtf8(key, folded);
+            entries.push_back(impl_->Describe(key, std::move(name), child, inStore));
+            return true;
+        });
+    if (error != 0) return error;
     // The host's own order means nothing; names in order make listings repeatable.
     std::sort(entries.begin(), entries.end(), [](const EntryInfo& a, const EntryInfo& b) {
         return CompareIgnoreCase(a.name, b.name) < 0;
+    });
+    return 0;
+}
+
+DWORD HostFolderBackend::ListNames(const PathParts& folder, std::vector<std::u16string>& names) {
+    // No entry is looked at: the listing looks each up as it hands it out, and passes over
+    // one that is gone (or that no stat reaches, as List leaves it out).
+    names.clear();
+    const DWORD error = impl_->ForEachEntry(
+        folder, [&](bool, const std::string&, std::u16string& name, const std::u16string&, DIR*,
+                    const char*) {
+            names.push_back(std::move(name));
+            return true;
+        });
+    if (error != 0) return error;
+    std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
+        return CompareIgnoreCase(a, b) < 0;
     });
     return 0;
 }
