@@ -4,6 +4,7 @@
 #include "host_file.h"
 #include "host_name_cache.h"
 #include "host_names.h"
+#include "host_stat_memo.h"
 
 #include <platform/text.h>
 #include <winerror.h>
@@ -53,9 +54,10 @@ std::string_view FileNameOf(std::string_view path) { return path.substr(path.rfi
 
 std::string ParentOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
+// Within one step of a file API call, a path asked about again is answered as it was.
 std::optional<HostEntry> StatEntry(std::string path) {
     HostEntry entry{std::move(path)};
-    if (::stat(entry.path.c_str(), &entry.st) != 0) return std::nullopt;
+    if (!fs::StatInStep(entry.path, entry.st)) return std::nullopt;
     return entry;
 }
 
@@ -283,6 +285,7 @@ public:
             if (::mkdir(made.c_str(), 0777) != 0 && errno != EEXIST) {
                 return fs::HostError(errno, ERROR_PATH_NOT_FOUND);
             }
+            fs::NoteStoreChange();
             names_.Forget(store->path);
             store = StatEntry(made);
             if (!store || !store->IsFolder()) return ERROR_PATH_NOT_FOUND;
@@ -386,6 +389,7 @@ public:
         if (::rename(temp_.c_str(), final.c_str()) != 0) {
             return fs::HostError(errno, ERROR_WRITE_FAULT);
         }
+        fs::NoteStoreChange();
         committed_ = true;
         if (replaces) {
             impl_->names_.Forget(ParentOf(final));
@@ -499,6 +503,7 @@ DWORD HostFolderBackend::CreateFolder(const PathParts& path, FileTimeTicks now) 
     std::string host;
     if (DWORD error = impl_->NewEntry(path, host); error != 0) return error;
     if (::mkdir(host.c_str(), 0777) != 0) return fs::HostError(errno, ERROR_PATH_NOT_FOUND);
+    fs::NoteStoreChange();
     impl_->names_.Forget(ParentOf(host));
     impl_->NameCreated(path, host);
     impl_->journal_->Put(KeyOf(path), {0, now});
@@ -513,6 +518,7 @@ DWORD HostFolderBackend::RemoveFolder(const PathParts& path) {
     std::vector<EntryInfo> entries;
     if (place.rom && List(path, entries) == 0 && !entries.empty()) return ERROR_DIR_NOT_EMPTY;
     if (::rmdir(place.store->path.c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    fs::NoteStoreChange();
     impl_->names_.Forget(place.store->path);
     impl_->names_.Forget(ParentOf(place.store->path));
     impl_->NameRemoved(path, place.store->path);
@@ -526,6 +532,7 @@ DWORD HostFolderBackend::CreateFile(const PathParts& path, DWORD attributes, Fil
     if (DWORD error = impl_->NewEntry(path, host); error != 0) return error;
     const int fd = ::open(host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    fs::NoteStoreChange();
     impl_->names_.Added(ParentOf(host));
     impl_->NameCreated(path, host);
     const auto key = KeyOf(path);
@@ -563,6 +570,7 @@ DWORD HostFolderBackend::DeleteFile(const PathParts& path) {
     if (!place.store) return ERROR_ACCESS_DENIED;
     if (place.store->IsFolder()) return ERROR_ACCESS_DENIED;
     if (::unlink(place.store->path.c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    fs::NoteStoreChange();
     impl_->names_.Forget(ParentOf(place.store->path));
     impl_->NameRemoved(path, place.store->path);
     impl_->journal_->Erase(KeyOf(path));
@@ -581,6 +589,7 @@ DWORD HostFolderBackend::SetAttributes(const PathParts& path, DWORD attributes) 
         const mode_t mode = place.store->st.st_mode;
         ::chmod(place.store->path.c_str(),
                 ((attributes & kReadOnly) ? (mode & ~0222) : (mode | S_IWUSR)) & 07777);
+        fs::NoteStoreChange();
     }
     return 0;
 }
@@ -595,6 +604,7 @@ DWORD HostFolderBackend::SetTimes(const PathParts& path, const FileTimes& times)
     if (::utimensat(AT_FDCWD, place.store->path.c_str(), stamps, 0) != 0) {
         return fs::HostError(errno, ERROR_ACCESS_DENIED);
     }
+    fs::NoteStoreChange();
     if (times.created) {
         const auto key = KeyOf(path);
         auto kept = impl_->journal_->Get(key).value_or(fs::KeptMetadata{});
