@@ -54,9 +54,31 @@ DWORD Prepare(LPCWSTR existing, LPCWSTR fresh, bool failIfExists, CopyPlan& plan
     return AcquireShare(plan.target, GENERIC_WRITE, 0, plan.targetLease);
 }
 
-DWORD MoveContents(FileData& from, FileData& to) {
+// One chunk per thread, kept: a tree copy moves thousands of small files, and taking the chunk
+// afresh for each showed in its profile. A copy made while the thread's chunk is in use (from
+// within a store's own reads or writes) takes one of its own.
+class ChunkOfThisThread {
+public:
+    ChunkOfThisThread() : own_(inUse ? std::make_unique_for_overwrite<char[]>(kChunkBytes) : nullptr) {
+        if (!own_) inUse = true;
+    }
+    ~ChunkOfThisThread() {
+        if (!own_) inUse = false;
+    }
+    ChunkOfThisThread(const ChunkOfThisThread&) = delete;
+    ChunkOfThisThread& operator=(const ChunkOfThisThread&) = delete;
     // Left uninitialised: every byte written out was read in first.
-    const auto chunk = std::make_unique_for_overwrite<char[]>(kChunkBytes);
+    char* get() { return own_ ? own_.get() : kept.get(); }
+
+private:
+    static thread_local inline bool inUse = false;
+    static thread_local inline const std::unique_ptr<char[]> kept =
+        std::make_unique_for_overwrite<char[]>(kChunkBytes);
+    std::unique_ptr<char[]> own_;
+};
+
+DWORD MoveContents(FileData& from, FileData& to) {
+    ChunkOfThisThread chunk;
     for (uint64_t offset = 0;;) {
         DWORD got = 0;
         if (DWORD error = from.Read(offset, chunk.get(), kChunkBytes, got); error != 0) {
