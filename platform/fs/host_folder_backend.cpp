@@ -460,6 +460,11 @@ DWORD HostFolderBackend::Impl::ForEachEntry(const PathParts& folder, const Found
     return 0;
 }
 
+DWORD HostFolderBackend::Exists(const PathParts& path) {
+    HostPlace place;
+    return impl_->Locate(path, place);
+}
+
 DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& entries) {
     entries.clear();
     const DWORD error = impl_->ForEachEntry(

@@ -26,6 +26,7 @@ public:
     ~HostFolderBackend() override;
 
     DWORD Stat(const PathParts& path, EntryInfo& info) override;
+    DWORD Exists(const PathParts& path) override;
     DWORD List(const PathParts& folder, std::vector<EntryInfo>& entries) override;
     DWORD ListNames(const PathParts& folder, std::vector<std::u16string>& names) override;
     DWORD CreateFolder(const PathParts& path, FileTimeTicks now) override;
