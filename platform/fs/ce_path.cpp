@@ -3,6 +3,8 @@
 #include <platform/text.h>
 #include <winerror.h>
 
+#include <algorithm>
+
 namespace platform::fs {
 namespace {
 
@@ -31,6 +33,8 @@ DWORD ParseCePath(const char16_t* text, PathUse use, PathParts& parts) {
     const std::u16string_view path(text);
     if (path.empty()) return ERROR_PATH_NOT_FOUND;
     if (path.size() > kMaxPathChars) return ERROR_FILENAME_EXCED_RANGE;
+    // Sized once: a path's parts would otherwise move each time the list grows.
+    parts.reserve(static_cast<size_t>(std::count_if(path.begin(), path.end(), IsSeparator)) + 1);
     size_t start = 0;
     while (start <= path.size()) {
         size_t end = start;

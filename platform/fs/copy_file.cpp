@@ -3,6 +3,7 @@
 // move in chunks of fixed size: memory use does not grow with the file.
 #include "ce_path.h"
 #include "layer.h"
+#include "lookup_step.h"
 #include "share_table.h"
 
 #include <memory>
@@ -53,9 +54,31 @@ DWORD Prepare(LPCWSTR existing, LPCWSTR fresh, bool failIfExists, CopyPlan& plan
     return AcquireShare(plan.target, GENERIC_WRITE, 0, plan.targetLease);
 }
 
-DWORD MoveContents(FileData& from, FileData& to) {
+// One chunk per thread, kept: a tree copy moves thousands of small files, and taking the chunk
+// afresh for each showed in its profile. A copy made while the thread's chunk is in use (from
+// within a store's own reads or writes) takes one of its own.
+class ChunkOfThisThread {
+public:
+    ChunkOfThisThread() : own_(inUse ? std::make_unique_for_overwrite<char[]>(kChunkBytes) : nullptr) {
+        if (!own_) inUse = true;
+    }
+    ~ChunkOfThisThread() {
+        if (!own_) inUse = false;
+    }
+    ChunkOfThisThread(const ChunkOfThisThread&) = delete;
+    ChunkOfThisThread& operator=(const ChunkOfThisThread&) = delete;
     // Left uninitialised: every byte written out was read in first.
-    const auto chunk = std::make_unique_for_overwrite<char[]>(kChunkBytes);
+    char* get() { return own_ ? own_.get() : kept.get(); }
+
+private:
+    static thread_local inline bool inUse = false;
+    static thread_local inline const std::unique_ptr<char[]> kept =
+        std::make_unique_for_overwrite<char[]>(kChunkBytes);
+    std::unique_ptr<char[]> own_;
+};
+
+DWORD MoveContents(FileData& from, FileData& to) {
+    ChunkOfThisThread chunk;
     for (uint64_t offset = 0;;) {
         DWORD got = 0;
         if (DWORD error = from.Read(offset, chunk.get(), kChunkBytes, got); error != 0) {
@@ -69,23 +92,24 @@ DWORD MoveContents(FileData& from, FileData& to) {
     }
 }
 
-DWORD Copy(CopyPlan& plan, bool failIfExists) {
-    std::unique_ptr<FileData> from;
+// The source opened and the copy staged: with the checks before them, one step.
+DWORD Open(CopyPlan& plan, std::unique_ptr<FileData>& from, std::unique_ptr<StagedFile>& staged) {
     if (DWORD error = plan.source.backend->OpenFile(plan.source.relative, from); error != 0) {
         return error;
     }
-    std::unique_ptr<StagedFile> staged;
-    if (DWORD error = plan.target.backend->StageFile(plan.target.relative, staged); error != 0) {
-        return error;
-    }
-    if (DWORD error = MoveContents(*from, staged->Data()); error != 0) return error;
+    return plan.target.backend->StageFile(plan.target.relative, staged);
+}
+
+DWORD Finish(const CopyPlan& plan, bool failIfExists, StagedFile& staged) {
     std::lock_guard lock(NamespaceLock());
-    // The destination may have changed while the data moved.
+    // The destination may have changed while the data moved: it is looked up afresh, and
+    // putting the copy in place answers from that look-up.
+    LookupStep step;
     if (DWORD error = CheckTarget(plan.target, failIfExists); error != 0) return error;
     // A copy is an ordinary file wherever its source lived: it keeps the other attributes.
     const DWORD attributes = plan.sourceInfo.attributes & kSettableAttributes;
     const FileTimeTicks now = Now();
-    return staged->Commit(attributes, FileTimes{now, now, plan.sourceInfo.written});
+    return staged.Commit(attributes, FileTimes{now, now, plan.sourceInfo.written});
 }
 
 }  // namespace
@@ -93,13 +117,22 @@ DWORD Copy(CopyPlan& plan, bool failIfExists) {
 
 BOOL CopyFile(LPCWSTR existingFile, LPCWSTR newFile, BOOL failIfExists) {
     fs::CopyPlan plan;
+    std::unique_ptr<platform::FileData> from;
+    std::unique_ptr<platform::StagedFile> staged;
     {
-        std::lock_guard lock(fs::NamespaceLock());
-        if (DWORD error = fs::Prepare(existingFile, newFile, failIfExists != FALSE, plan);
-            error != 0) {
-            return fs::Fail(error);
+        fs::LookupStep step;
+        {
+            std::lock_guard lock(fs::NamespaceLock());
+            if (DWORD error = fs::Prepare(existingFile, newFile, failIfExists != FALSE, plan);
+                error != 0) {
+                return fs::Fail(error);
+            }
         }
+        if (DWORD error = fs::Open(plan, from, staged); error != 0) return fs::Fail(error);
     }
-    if (DWORD error = fs::Copy(plan, failIfExists != FALSE); error != 0) return fs::Fail(error);
+    if (DWORD error = fs::MoveContents(*from, staged->Data()); error != 0) return fs::Fail(error);
+    if (DWORD error = fs::Finish(plan, failIfExists != FALSE, *staged); error != 0) {
+        return fs::Fail(error);
+    }
     return TRUE;
 }

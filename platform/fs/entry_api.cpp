@@ -27,8 +27,7 @@ BOOL CreateDirectory(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
     if (!fs::Locate(path, fs::PathUse::Create, where)) return FALSE;
     if (where.IsRoot() || where.IsMountPoint()) return fs::Fail(ERROR_ALREADY_EXISTS);
     std::lock_guard lock(fs::NamespaceLock());
-    platform::EntryInfo info;
-    const DWORD found = where.backend->Stat(where.relative, info);
+    const DWORD found = where.backend->Exists(where.relative);
     if (found == 0) return fs::Fail(ERROR_ALREADY_EXISTS);
     if (found != ERROR_FILE_NOT_FOUND) return fs::Fail(found);
     if (where.backend->WriteProtected()) return fs::Fail(ERROR_WRITE_PROTECT);

@@ -61,16 +61,16 @@ std::optional<DWORD> FindByName(const PathParts& folder, const std::u16string& m
     return MatchesPattern(info.name, mask) ? 0 : ERROR_NO_MORE_FILES;
 }
 
-DWORD ListFolder(const PathParts& folder, std::vector<EntryInfo>& entries) {
+DWORD ListFolder(const PathParts& folder, std::vector<std::u16string>& names) {
     const Resolved where = Resolve(folder);
     EntryInfo self;
     const DWORD found = StatResolved(where, self);
     if (found != 0 || !self.IsFolder()) return ERROR_PATH_NOT_FOUND;
-    if (DWORD error = where.backend->List(where.relative, entries); error != 0) return error;
+    if (DWORD error = where.backend->ListNames(where.relative, names); error != 0) return error;
     if (where.IsRoot()) {
         // A mount point hides whatever the root's own store holds under that name.
-        std::erase_if(entries, [](const EntryInfo& e) { return IsMountName(e.name); });
-        for (auto& mount : MountPointEntries()) entries.push_back(std::move(mount));
+        std::erase_if(names, [](const std::u16string& name) { return IsMountName(name); });
+        for (auto& mount : MountPointEntries()) names.push_back(std::move(mount.name));
     }
     return 0;
 }
@@ -108,12 +108,9 @@ HANDLE FindFirstFile(LPCWSTR pattern, LPWIN32_FIND_DATA findData) {
                 std::move(parts), std::vector<std::u16string>{entry.name}, 1));
         }
     }
-    std::vector<platform::EntryInfo> entries;
-    if (DWORD error = fs::ListFolder(parts, entries); error != 0) return fs::FailHandle(error);
     std::vector<std::u16string> names;
-    for (const auto& entry : entries) {
-        if (fs::MatchesPattern(entry.name, mask)) names.push_back(entry.name);
-    }
+    if (DWORD error = fs::ListFolder(parts, names); error != 0) return fs::FailHandle(error);
+    std::erase_if(names, [&](const std::u16string& name) { return !fs::MatchesPattern(name, mask); });
     auto listing = std::make_shared<fs::Listing>(std::move(parts), std::move(names));
     platform::EntryInfo first;
     if (DWORD error = listing->Next(first); error != 0) return fs::FailHandle(error);

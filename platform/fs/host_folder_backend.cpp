@@ -4,6 +4,7 @@
 #include "host_file.h"
 #include "host_name_cache.h"
 #include "host_names.h"
+#include "host_stat_memo.h"
 
 #include <platform/text.h>
 #include <winerror.h>
@@ -53,9 +54,10 @@ std::string_view FileNameOf(std::string_view path) { return path.substr(path.rfi
 
 std::string ParentOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
+// Within one step of a file API call, a path asked about again is answered as it was.
 std::optional<HostEntry> StatEntry(std::string path) {
     HostEntry entry{std::move(path)};
-    if (::stat(entry.path.c_str(), &entry.st) != 0) return std::nullopt;
+    if (!fs::StatInStep(entry.path, entry.st)) return std::nullopt;
     return entry;
 }
 
@@ -283,6 +285,7 @@ public:
             if (::mkdir(made.c_str(), 0777) != 0 && errno != EEXIST) {
                 return fs::HostError(errno, ERROR_PATH_NOT_FOUND);
             }
+            fs::NoteStoreChange();
             names_.Forget(store->path);
             store = StatEntry(made);
             if (!store || !store->IsFolder()) return ERROR_PATH_NOT_FOUND;
@@ -345,6 +348,9 @@ public:
         return staging_ && staging_->st.st_dev == folder.st.st_dev ? staging_->path : folder.path;
     }
 
+    template <class Found>
+    DWORD ForEachEntry(const PathParts& folder, const Found& found);
+
     stdfs::path root_;
     stdfs::path rom_;
     std::once_flag stagingMade_;
@@ -383,6 +389,7 @@ public:
         if (::rename(temp_.c_str(), final.c_str()) != 0) {
             return fs::HostError(errno, ERROR_WRITE_FAULT);
         }
+        fs::NoteStoreChange();
         committed_ = true;
         if (replaces) {
             impl_->names_.Forget(ParentOf(final));
@@ -426,10 +433,12 @@ DWORD HostFolderBackend::Stat(const PathParts& path, EntryInfo& info) {
     return 0;
 }
 
-DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& entries) {
+// Calls found(inStore, folder's key, CE name, its folded form, the open folder, host name) for
+// every entry of the CE folder, the store's before the ROM's, each CE name once.
+template <class Found>
+DWORD HostFolderBackend::Impl::ForEachEntry(const PathParts& folder, const Found& found) {
     HostPlace place;
-    if (impl_->Locate(folder, place) != 0) return ERROR_PATH_NOT_FOUND;
-    entries.clear();
+    if (Locate(folder, place) != 0) return ERROR_PATH_NOT_FOUND;
     std::vector<std::u16string> seen;
     const std::string folderKey = KeyOf(folder);
     for (const auto* host : {&place.store, &place.rom}) {
@@ -438,24 +447,59 @@ DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& e
         if (dir == nullptr) continue;
         const bool inStore = host == &place.store;
         while (dirent* entry = ::readdir(dir)) {
-            auto name = impl_->CeNameOf(folderKey, entry->d_name, inStore);
+            auto name = CeNameOf(folderKey, entry->d_name, inStore);
             if (!name) continue;
             auto folded = Folded(*name);
             if (std::find(seen.begin(), seen.end(), folded) != seen.end()) continue;
-            // Looked up in the folder being read: the kernel need not walk its path again.
-            HostEntry child;
-            if (::fstatat(::dirfd(dir), entry->d_name, &child.st, 0) != 0) continue;
-            std::string key = folderKey;
-            key += '\\';
-            fs::AppendFoldedUtf8(key, folded);
-            entries.push_back(impl_->Describe(key, std::move(*name), child, inStore));
-            seen.push_back(std::move(folded));
+            if (found(inStore, folderKey, *name, folded, dir, entry->d_name)) {
+                seen.push_back(std::move(folded));
+            }
         }
         ::closedir(dir);
     }
+    return 0;
+}
+
+DWORD HostFolderBackend::Exists(const PathParts& path) {
+    HostPlace place;
+    return impl_->Locate(path, place);
+}
+
+DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& entries) {
+    entries.clear();
+    const DWORD error = impl_->ForEachEntry(
+        folder, [&](bool inStore, const std::string& folderKey, std::u16string& name,
+                    const std::u16string& folded, DIR* dir, const char* hostName) {
+            // Looked up in the folder being read: the kernel need not walk its path again.
+            HostEntry child;
+            if (::fstatat(::dirfd(dir), hostName, &child.st, 0) != 0) return false;
+            std::string key = folderKey;
+            key += '\\';
+            fs::AppendFoldedUtf8(key, folded);
+            entries.push_back(impl_->Describe(key, std::move(name), child, inStore));
+            return true;
+        });
+    if (error != 0) return error;
     // The host's own order means nothing; names in order make listings repeatable.
     std::sort(entries.begin(), entries.end(), [](const EntryInfo& a, const EntryInfo& b) {
         return CompareIgnoreCase(a.name, b.name) < 0;
+    });
+    return 0;
+}
+
+DWORD HostFolderBackend::ListNames(const PathParts& folder, std::vector<std::u16string>& names) {
+    // No entry is looked at: the listing looks each up as it hands it out, and passes over
+    // one that is gone (or that no stat reaches, as List leaves it out).
+    names.clear();
+    const DWORD error = impl_->ForEachEntry(
+        folder, [&](bool, const std::string&, std::u16string& name, const std::u16string&, DIR*,
+                    const char*) {
+            names.push_back(std::move(name));
+            return true;
+        });
+    if (error != 0) return error;
+    std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
+        return CompareIgnoreCase(a, b) < 0;
     });
     return 0;
 }
@@ -464,6 +508,7 @@ DWORD HostFolderBackend::CreateFolder(const PathParts& path, FileTimeTicks now) 
     std::string host;
     if (DWORD error = impl_->NewEntry(path, host); error != 0) return error;
     if (::mkdir(host.c_str(), 0777) != 0) return fs::HostError(errno, ERROR_PATH_NOT_FOUND);
+    fs::NoteStoreChange();
     impl_->names_.Forget(ParentOf(host));
     impl_->NameCreated(path, host);
     impl_->journal_->Put(KeyOf(path), {0, now});
@@ -478,6 +523,7 @@ DWORD HostFolderBackend::RemoveFolder(const PathParts& path) {
     std::vector<EntryInfo> entries;
     if (place.rom && List(path, entries) == 0 && !entries.empty()) return ERROR_DIR_NOT_EMPTY;
     if (::rmdir(place.store->path.c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    fs::NoteStoreChange();
     impl_->names_.Forget(place.store->path);
     impl_->names_.Forget(ParentOf(place.store->path));
     impl_->NameRemoved(path, place.store->path);
@@ -491,6 +537,7 @@ DWORD HostFolderBackend::CreateFile(const PathParts& path, DWORD attributes, Fil
     if (DWORD error = impl_->NewEntry(path, host); error != 0) return error;
     const int fd = ::open(host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    fs::NoteStoreChange();
     impl_->names_.Added(ParentOf(host));
     impl_->NameCreated(path, host);
     const auto key = KeyOf(path);
@@ -528,6 +575,7 @@ DWORD HostFolderBackend::DeleteFile(const PathParts& path) {
     if (!place.store) return ERROR_ACCESS_DENIED;
     if (place.store->IsFolder()) return ERROR_ACCESS_DENIED;
     if (::unlink(place.store->path.c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    fs::NoteStoreChange();
     impl_->names_.Forget(ParentOf(place.store->path));
     impl_->NameRemoved(path, place.store->path);
     impl_->journal_->Erase(KeyOf(path));
@@ -546,6 +594,7 @@ DWORD HostFolderBackend::SetAttributes(const PathParts& path, DWORD attributes) 
         const mode_t mode = place.store->st.st_mode;
         ::chmod(place.store->path.c_str(),
                 ((attributes & kReadOnly) ? (mode & ~0222) : (mode | S_IWUSR)) & 07777);
+        fs::NoteStoreChange();
     }
     return 0;
 }
@@ -560,6 +609,7 @@ DWORD HostFolderBackend::SetTimes(const PathParts& path, const FileTimes& times)
     if (::utimensat(AT_FDCWD, place.store->path.c_str(), stamps, 0) != 0) {
         return fs::HostError(errno, ERROR_ACCESS_DENIED);
     }
+    fs::NoteStoreChange();
     if (times.created) {
         const auto key = KeyOf(path);
         auto kept = impl_->journal_->Get(key).value_or(fs::KeptMetadata{});

@@ -36,8 +36,12 @@ public:
     }
 
     DWORD Stat(const platform::PathParts& p, platform::EntryInfo& info) override { return inner_->Stat(p, info); }
+    DWORD Exists(const platform::PathParts& p) override { return inner_->Exists(p); }
     DWORD List(const platform::PathParts& p, std::vector<platform::EntryInfo>& entries) override {
         return inner_->List(p, entries);
+    }
+    DWORD ListNames(const platform::PathParts& p, std::vector<std::u16string>& names) override {
+        return inner_->ListNames(p, names);
     }
     DWORD CreateFolder(const platform::PathParts& p, platform::FileTimeTicks now) override {
         return inner_->CreateFolder(p, now);

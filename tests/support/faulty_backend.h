@@ -68,8 +68,14 @@ public:
     DWORD Stat(const PathParts& p, EntryInfo& info) override {
         return Check(Op::Stat, p, [&] { return inner_->Stat(p, info); });
     }
+    DWORD Exists(const PathParts& p) override {
+        return Check(Op::Stat, p, [&] { return inner_->Exists(p); });
+    }
     DWORD List(const PathParts& p, std::vector<EntryInfo>& entries) override {
         return Check(Op::List, p, [&] { return inner_->List(p, entries); });
+    }
+    DWORD ListNames(const PathParts& p, std::vector<std::u16string>& names) override {
+        return Check(Op::List, p, [&] { return inner_->ListNames(p, names); });
     }
     DWORD CreateFolder(const PathParts& p, FileTimeTicks now) override {
         return Check(Op::CreateFolder, p, [&] { return inner_->CreateFolder(p, now); });

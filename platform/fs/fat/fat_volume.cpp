@@ -265,6 +265,15 @@ DWORD FatVolume::Stat(const PathParts& path, EntryInfo& info) {
     return 0;
 }
 
+DWORD FatVolume::Exists(const PathParts& path) {
+    std::lock_guard lock(mutex_);
+    if (DWORD error = Usable(false); error != 0) return error;
+    if (path.empty()) return 0;
+    std::shared_ptr<Folder> parent;
+    const FolderEntry* entry = nullptr;
+    return Locate(path, parent, entry);
+}
+
 DWORD FatVolume::List(const PathParts& path, std::vector<EntryInfo>& entries) {
     std::lock_guard lock(mutex_);
     if (DWORD error = Usable(false); error != 0) return error;

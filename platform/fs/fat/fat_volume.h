@@ -40,6 +40,7 @@ public:
     ~FatVolume() override = default;
 
     DWORD Stat(const PathParts& path, EntryInfo& info) override;
+    DWORD Exists(const PathParts& path) override;
     DWORD List(const PathParts& folder, std::vector<EntryInfo>& entries) override;
     DWORD CreateFolder(const PathParts& path, FileTimeTicks now) override;
     DWORD RemoveFolder(const PathParts& path) override;

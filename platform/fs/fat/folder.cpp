@@ -124,8 +124,26 @@ void Folder::Unindex(const FolderEntry& entry) {
     }
 }
 
+size_t FoldedNameHash::operator()(std::u16string_view name) const {
+    // FNV-1a over the folded characters; folding a folded name changes nothing, so a kept key
+    // and any spelling of it hash alike.
+    uint64_t hash = 14695981039346656037u;
+    for (char16_t c : name) {
+        hash = (hash ^ FoldCase(c)) * 1099511628211u;
+    }
+    return static_cast<size_t>(hash);
+}
+
+bool FoldedNameEqual::operator()(std::u16string_view a, std::u16string_view b) const {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+    }
+    return true;
+}
+
 const FolderEntry* Folder::Find(std::u16string_view name) const {
-    auto it = byName_.find(Folded(name));
+    auto it = byName_.find(name);
     return it == byName_.end() ? nullptr : AtSlot(it->second);
 }
 

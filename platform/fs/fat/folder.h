@@ -22,6 +22,17 @@ struct FolderEntry {
     uint32_t slot = 0;       // the short entry
 };
 
+// Names compared and hashed as folded, a character at a time: a look-up by a name as given
+// makes no folded copy of it.
+struct FoldedNameHash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view name) const;
+};
+struct FoldedNameEqual {
+    using is_transparent = void;
+    bool operator()(std::u16string_view a, std::u16string_view b) const;
+};
+
 class Folder {
 public:
     // cluster 0: the fixed root folder of FAT12/16 (no runs: its sectors follow the FATs).
@@ -70,7 +81,8 @@ private:
     std::vector<uint8_t> bytes_;
     uint32_t sectorBytes_;
     std::map<uint32_t, FolderEntry> entries_;          // by short-entry slot: listing order
-    std::unordered_map<std::u16string, uint32_t> byName_;  // folded long and short names
+    // Folded long and short names.
+    std::unordered_map<std::u16string, uint32_t, FoldedNameHash, FoldedNameEqual> byName_;
     std::unordered_set<std::string> shortNames_;
     std::vector<bool> dirty_;
     std::vector<uint32_t> dirtyList_;

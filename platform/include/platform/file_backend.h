@@ -66,8 +66,24 @@ public:
 
     // Missing last part: 2; a missing or non-folder part before it: 3.
     [[nodiscard]] virtual DWORD Stat(const PathParts& path, EntryInfo& info) = 0;
+    // 0 when the entry is there, else what Stat fails with: for a caller that needs no more, so
+    // a store may spare itself describing the entry.
+    [[nodiscard]] virtual DWORD Exists(const PathParts& path) {
+        EntryInfo info;
+        return Stat(path, info);
+    }
     // The entries of a folder, in the backend's own order.
     [[nodiscard]] virtual DWORD List(const PathParts& folder, std::vector<EntryInfo>& entries) = 0;
+    // The names List would give, in the same order: a listing that looks each entry up as it
+    // hands it out needs no more, and a store may spare itself describing every entry.
+    [[nodiscard]] virtual DWORD ListNames(const PathParts& folder,
+                                          std::vector<std::u16string>& names) {
+        std::vector<EntryInfo> entries;
+        if (DWORD error = List(folder, entries); error != 0) return error;
+        names.clear();
+        for (auto& entry : entries) names.push_back(std::move(entry.name));
+        return 0;
+    }
     [[nodiscard]] virtual DWORD CreateFolder(const PathParts& path, FileTimeTicks now) = 0;
     [[nodiscard]] virtual DWORD RemoveFolder(const PathParts& path) = 0;
     // Creates an empty file in an existing folder; the entry must not exist yet.

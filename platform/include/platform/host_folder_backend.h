@@ -26,7 +26,9 @@ public:
     ~HostFolderBackend() override;
 
     DWORD Stat(const PathParts& path, EntryInfo& info) override;
+    DWORD Exists(const PathParts& path) override;
     DWORD List(const PathParts& folder, std::vector<EntryInfo>& entries) override;
+    DWORD ListNames(const PathParts& folder, std::vector<std::u16string>& names) override;
     DWORD CreateFolder(const PathParts& path, FileTimeTicks now) override;
     DWORD RemoveFolder(const PathParts& path) override;
     DWORD CreateFile(const PathParts& path, DWORD attributes, FileTimeTicks now,

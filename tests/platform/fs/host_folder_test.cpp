@@ -105,6 +105,43 @@ TEST_F(HostFolder, AFolderBeingFilledThatAnotherProgramReplacesIsSeenAsReplaced)
               (std::vector<std::string>{"late.txt", "later.txt", "three.txt"}));
 }
 
+// A copy looks its destination up again after the data moved: what another program put there
+// meanwhile, under any spelling, is refused (80) or replaced, never answered from the look-ups
+// made before the data moved.
+TEST_F(HostFolder, ACopyAfterItsDataMovedSeesWhatAnotherProgramPutInItsPlace) {
+    ASSERT_TRUE(CreateDirectory(u"\\Dir", nullptr));
+    ASSERT_TRUE(WriteText(u"\\Dir\\src", "mine"));
+    auto faults = std::make_shared<FaultyBackend>(std::make_shared<platform::HostFolderBackend>(
+        platform::HostFolderOptions{Store(), {}, {}}));
+    platform::MountRoot(faults);
+    const struct {
+        const char16_t* target;
+        const char* outside;  // the host name another program makes while the copy is staged
+        BOOL failIfExists;
+        DWORD error;
+        std::vector<std::string> listed;
+    } cases[] = {
+        {u"\\Dir\\dst", "dst", TRUE, ERROR_FILE_EXISTS, {"dst", "src"}},
+        {u"\\Dir\\two", "TWO", FALSE, 0, {"dst", "src", "TWO"}},
+    };
+    for (const auto& c : cases) {
+        // Back-dated, so the outside change moves the folder's times whatever the host clock's
+        // tick.
+        stdfs::last_write_time(Store() / "Dir", stdfs::file_time_type::clock::now() - std::chrono::hours(1));
+        faults->WatchFiles([&](FaultyBackend::Op op, const std::u16string&) {
+            if (op == FaultyBackend::Op::StageFile) std::ofstream(Store() / "Dir" / c.outside) << "theirs";
+        });
+        const BOOL copied = CopyFile(u"\\Dir\\src", c.target, c.failIfExists);
+        EXPECT_EQ(copied, c.error == 0);
+        if (!copied) {
+            EXPECT_EQ(GetLastError(), c.error);
+        }
+        faults->WatchFiles({});
+        EXPECT_EQ(ReadText(c.target), c.error == 0 ? "mine" : "theirs");
+        EXPECT_EQ(List(u"\\Dir\\*.*"), c.listed);
+    }
+}
+
 // A copy waits in the store's staging folder, beside the store folder, until it is put in place.
 TEST_F(HostFolder, CopiesAreStagedBesideTheStoreAndStillWorkWithoutTheStagingFolder) {
     ASSERT_TRUE(WriteText(u"\\a", "data"));
