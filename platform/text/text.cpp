@@ -101,8 +101,7 @@ std::u16string Utf16(std::string_view text) {
 
 // Folds the letters of the platform's case-insensitive names: ASCII, Latin-1, Latin
 // Extended-A, Greek and Cyrillic.
-char16_t FoldCase(char16_t c) {
-    if (c < 0x80) return (c >= u'A' && c <= u'Z') ? c + 32 : c;
+char16_t FoldCaseBeyondAscii(char16_t c) {
     if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;
     if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
         c != 0x17F) {
