@@ -56,6 +56,7 @@ void FatVolume::Detach() {
     std::lock_guard lock(mutex_);
     detached_ = true;
     disk_.Detach();
+    walked_.clear();
     folders_.clear();
 }
 
@@ -121,6 +122,12 @@ DWORD FatVolume::LoadFolder(uint32_t cluster, std::shared_ptr<Folder>& folder) {
 DWORD FatVolume::WalkFolder(const PathParts& path, size_t depth, std::shared_ptr<Folder>& folder) {
     if (DWORD error = LoadFolder(RootCluster(), folder); error != 0) return error;
     for (size_t i = 0; i < depth; ++i) {
+        // Every part before this one matched the last walk, so this one reaches its folder.
+        if (i < walked_.size() && walked_[i].name == path[i]) {
+            folder = walked_[i].folder;
+            continue;
+        }
+        walked_.resize(i);
         const FolderEntry* entry = folder->Find(path[i]);
         if (entry == nullptr) return ERROR_PATH_NOT_FOUND;
         const uint8_t* e = folder->Slot(entry->slot);
@@ -129,6 +136,7 @@ DWORD FatVolume::WalkFolder(const PathParts& path, size_t depth, std::shared_ptr
         if (!layout_.IsCluster(cluster)) return kCorrupt;
         std::shared_ptr<Folder> child;
         if (DWORD error = LoadFolder(cluster, child); error != 0) return error;
+        walked_.push_back({path[i], child});
         folder = std::move(child);
     }
     return 0;
@@ -315,7 +323,10 @@ DWORD FatVolume::CreateFolder(const PathParts& path, FileTimeTicks now) {
     if (error == 0) error = AddEntry(*parent, path.back(), kAttrDirectory, cluster, 0, times, 1);
     if (error == 0) {
         error = FlushAll(parent.get());
-        if (error != 0) parent->Erase(parent->Find(path.back())->slot);
+        if (error != 0) {
+            walked_.clear();
+            parent->Erase(parent->Find(path.back())->slot);
+        }
     }
     if (error != 0) fat_.Truncate(own, 0);
     return error;
@@ -330,6 +341,7 @@ DWORD FatVolume::RemoveFolder(const PathParts& path) {
     if (!(parent->Slot(entry->slot)[DIR_Attr] & kAttrDirectory)) return ERROR_DIRECTORY;
     if (DWORD error = WalkFolder(path, path.size(), folder); error != 0) return error;
     if (!folder->Entries().empty()) return ERROR_DIR_NOT_EMPTY;
+    walked_.clear();
     parent->Erase(entry->slot);
     if (DWORD error = FlushFolder(*parent); error != 0) return error;
     fat_.Truncate(folder->Runs(), 0);

@@ -113,6 +113,13 @@ private:
     FatTable fat_;
     bool detached_ = false;
     std::unordered_map<uint32_t, std::shared_ptr<Folder>> folders_;
+    // The folders of the last path walked, each with the spelling that reached it: a copy of a
+    // tree walks the same folders file after file. Dropped whenever a folder's entry goes.
+    struct WalkedFolder {
+        std::u16string name;
+        std::shared_ptr<Folder> folder;
+    };
+    std::vector<WalkedFolder> walked_;
     std::map<std::pair<const Folder*, uint32_t>, std::weak_ptr<FileNode>> nodes_;
 };
 

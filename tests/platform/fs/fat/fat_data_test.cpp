@@ -174,6 +174,21 @@ TEST_F(FatVolumeTest, PartialSectorsKeepTheFileAndTheLastCostsNoRead) {
     }
 }
 
+// Paths walked file after file reach their folders quickly; a folder that goes and a file of
+// its name that comes are seen at once.
+TEST_F(FatVolumeTest, AFolderRemovedIsGoneFromEveryPathThroughIt) {
+    Format(kSmallFat16, kSmallFat16Kib);
+    ASSERT_TRUE(CreateDirectory(u"\\Storage\\a", nullptr));
+    ASSERT_TRUE(CreateDirectory(u"\\Storage\\a\\b", nullptr));
+    ASSERT_EQ(WriteWhole(u"\\Storage\\a\\b\\old.txt", "old"), 0u);
+    ASSERT_TRUE(DeleteFile(u"\\Storage\\a\\b\\old.txt"));
+    ASSERT_TRUE(RemoveDirectory(u"\\Storage\\a\\b"));
+    ASSERT_EQ(WriteWhole(u"\\Storage\\a\\b", "a file now"), 0u);
+    EXPECT_EQ(WriteWhole(u"\\Storage\\a\\b\\new.txt", "new"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    MountSnapshot();
+    EXPECT_EQ(ReadWhole(u"\\Copy\\a\\b"), "a file now");
+}
+
 // A new entry whose long-name slots end one cluster and whose short entry starts another (not
 // the next on the disk): every prefix of its writes passes fsck.fat, so no cut leaves
 // long-name slots that no short entry ends.
