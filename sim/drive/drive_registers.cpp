@@ -221,23 +221,21 @@ inline void EmulatedDrive::WriteDataWord(uint16_t value) {
 }
 
 // --- the fast path ---
-// Nearly every access that reaches the drive is a status poll of a drive that is not busy or a
-// data word (the last of a burst, or any word while no run is offered). Neither needs the tick (nothing counts
+// Nearly every access of a transfer is a data word in the middle of a burst, and nearly every
+// other one a status poll of a drive that is not busy. Neither needs the tick (nothing counts
 // down outside a busy phase), nor the after-access work (no pull counting, and a packet to
 // watch only ever follows the access that completed the packet). So when the lock is had by
 // its bias and the drive answers with no pull armed, `body` does the access alone: true when it
 // could, false (having changed nothing) when the access needs the full path.
-// A status read leaves the burst alone, so it needs neither the run's words caught up with nor
-// the run offered again: the run stays as it was, offered to this thread or to none.
-template <bool kBurst, class Body>
+template <class Body>
 inline bool EmulatedDrive::Fast(Body body) {
     DriveLockRecord* const self = driveLock_.TryLockBiased();
     if (self == nullptr) [[unlikely]] return false;
     bool done = false;
     if (!nothingAnswering_ && !pullAfterAccesses_) [[likely]] {
-        if constexpr (kBurst) CatchUpWithRun();
+        CatchUpWithRun();
         done = body();
-        if constexpr (kBurst) OfferRun();
+        OfferRun();
     }
     DriveLock::UnlockBiased(*self);
     return done;
@@ -262,7 +260,7 @@ uint8_t EmulatedDrive::Read8(uint32_t offset) {
         if (phase_ != Phase::DataIn) return false;
         value = TakeByte();
         return true;
-    }) : (offset == ata::kStatus || offset == ata::kControl) && Fast<kStatusOnly>([&] {
+    }) : (offset == ata::kStatus || offset == ata::kControl) && Fast([&] {
         if (phase_ == Phase::Busy || phase_ == Phase::Off || dscPendingPolls_ > 0) return false;
         value = StatusShown();
         return true;

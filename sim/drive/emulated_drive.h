@@ -154,8 +154,7 @@ private:
     uint16_t TakeWord();
     void PutWord(uint16_t value);
     uint8_t StatusShown();
-    static constexpr bool kStatusOnly = false;
-    template <bool kBurst = true, class Body>
+    template <class Body>
     bool Fast(Body body);
     uint8_t FullRead8(uint32_t offset);
     void FullWrite8(uint32_t offset, uint8_t value);
