@@ -112,27 +112,33 @@ DWORD Finish(const CopyPlan& plan, bool failIfExists, StagedFile& staged) {
     return staged.Commit(attributes, FileTimes{now, now, plan.sourceInfo.written});
 }
 
+// The whole copy. Its open source and staged copy are gone when this returns: dropping a
+// staged copy may itself reach a failing device, which must not replace the error the copy
+// reports.
+DWORD Copy(LPCWSTR existingFile, LPCWSTR newFile, bool failIfExists) {
+    CopyPlan plan;
+    std::unique_ptr<FileData> from;
+    std::unique_ptr<StagedFile> staged;
+    {
+        LookupStep step;
+        {
+            std::lock_guard lock(NamespaceLock());
+            if (DWORD error = Prepare(existingFile, newFile, failIfExists, plan); error != 0) {
+                return error;
+            }
+        }
+        if (DWORD error = Open(plan, from, staged); error != 0) return error;
+    }
+    if (DWORD error = MoveContents(*from, staged->Data()); error != 0) return error;
+    return Finish(plan, failIfExists, *staged);
+}
+
 }  // namespace
 }  // namespace platform::fs
 
 BOOL CopyFile(LPCWSTR existingFile, LPCWSTR newFile, BOOL failIfExists) {
-    fs::CopyPlan plan;
-    std::unique_ptr<platform::FileData> from;
-    std::unique_ptr<platform::StagedFile> staged;
-    {
-        fs::LookupStep step;
-        {
-            std::lock_guard lock(fs::NamespaceLock());
-            if (DWORD error = fs::Prepare(existingFile, newFile, failIfExists != FALSE, plan);
-                error != 0) {
-                return fs::Fail(error);
-            }
-        }
-        if (DWORD error = fs::Open(plan, from, staged); error != 0) return fs::Fail(error);
-    }
-    if (DWORD error = fs::MoveContents(*from, staged->Data()); error != 0) return fs::Fail(error);
-    if (DWORD error = fs::Finish(plan, failIfExists != FALSE, *staged); error != 0) {
-        return fs::Fail(error);
+    if (DWORD error = platform::fs::Copy(existingFile, newFile, failIfExists != FALSE); error != 0) {
+        return platform::fs::Fail(error);
     }
     return TRUE;
 }

@@ -589,6 +589,8 @@ void FaultMatrix::Run(Fault fault, Moment moment, const Template& made, Table& t
     } else {
         EXPECT_TRUE(gotMessage) << cell;
         EXPECT_GE(code, 0) << cell << ": not a closing message: " << platform::ToUtf8(closing);
+        // The drive library's own codes (0xFF00 and up) stay below the file system.
+        EXPECT_LT(code, 0xFF00) << cell << ": a driver's code reached the user";
     }
     if (fault == Fault::InUse) {
         EXPECT_EQ(code, 0) << cell << ": a file in use is skipped";
