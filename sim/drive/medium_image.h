@@ -1,11 +1,20 @@
 // A removable medium: an image file of 512-byte blocks on the host. The drive reads and writes
 // it in place, so bytes written through the drive can be checked in the file.
+//
+// A file system rewrites a few blocks over and over (its tables, the folder it fills), one host
+// call each. A page whose blocks have been rewritten a few times is therefore reached through a
+// shared mapping of the image from then on: the same page cache as pread/pwrite, so the file and
+// other readers see every byte at once and a crash of the process loses nothing a pwrite keeps.
+// Only where rewriting a page that already holds data needs no new space on the host (tmpfs,
+// ext4), so that a store through the mapping cannot fail the way a pwrite reports; and the image
+// must keep its size while the drive holds it (a page cut off by another program would fault).
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <vector>
 
 namespace sim {
 
@@ -35,9 +44,16 @@ public:
 
 private:
     MediumImage(int fd, uint32_t blocks, std::filesystem::path path);
+    void MapRewrittenPages();
+    bool Mapped(uint64_t offset, size_t length) const;
+    void NoteWritten(uint64_t offset, size_t length);
+
     int fd_;
     uint32_t blocks_;
     std::filesystem::path path_;
+    uint8_t* map_ = nullptr;            // null: every byte goes through pread/pwrite
+    std::vector<bool> writtenBlocks_;   // written through pwrite once
+    std::vector<uint8_t> pageRewrites_; // a page is reached through map_ once it has enough
 };
 
 }  // namespace sim
