@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "bus_error_guard.h"
 #include "task_file.h"
 
 namespace sim {
@@ -105,8 +106,9 @@ void MediumImage::NoteWritten(uint64_t offset, size_t length) {
 
 bool MediumImage::Read(uint64_t offset, std::span<uint8_t> bytes) const {
     if (!InRange(offset, bytes.size(), blocks_)) return false;
-    if (Mapped(offset, bytes.size())) {
-        std::memcpy(bytes.data(), map_ + offset, bytes.size());
+    // A mapped page the file no longer reaches (another program cut it short) reads as the
+    // file does now, through pread.
+    if (Mapped(offset, bytes.size()) && CopyUnlessBusError(bytes.data(), map_ + offset, bytes.size())) {
         return true;
     }
     size_t done = 0;
@@ -126,8 +128,8 @@ bool MediumImage::Read(uint64_t offset, std::span<uint8_t> bytes) const {
 
 bool MediumImage::Write(uint64_t offset, std::span<const uint8_t> bytes) {
     if (!InRange(offset, bytes.size(), blocks_)) return false;
-    if (Mapped(offset, bytes.size())) {
-        std::memcpy(map_ + offset, bytes.data(), bytes.size());
+    // Likewise a store the mapping cannot take goes through pwrite, which lengthens the file.
+    if (Mapped(offset, bytes.size()) && CopyUnlessBusError(map_ + offset, bytes.data(), bytes.size())) {
         return true;
     }
     size_t done = 0;

@@ -6,8 +6,8 @@
 // shared mapping of the image from then on: the same page cache as pread/pwrite, so the file and
 // other readers see every byte at once and a crash of the process loses nothing a pwrite keeps.
 // Only where rewriting a page that already holds data needs no new space on the host (tmpfs,
-// ext4), so that a store through the mapping cannot fail the way a pwrite reports; and the image
-// must keep its size while the drive holds it (a page cut off by another program would fault).
+// ext4). A page that another program has cut off the file faults (SIGBUS); that copy then goes
+// through pread or pwrite as before (bus_error_guard.h).
 #pragma once
 
 #include <cstdint>

@@ -59,6 +59,22 @@ TEST_F(Medium, BytesWrittenLandInTheImageFileAndReadBack) {
     EXPECT_EQ(image_.ReadBytes(116 * 512, 512), std::vector<uint8_t>(512, 0));
 }
 
+// Pages rewritten often are reached through a mapping of the file; another program cutting the
+// file short under it must cost neither the process nor the bytes written afterwards.
+TEST_F(Medium, AnImageCutShortWhileInsertedReadsAndWritesAsTheFileNowIs) {
+    Insert(image_);
+    const std::vector<uint8_t> bytes = Pattern(8 * 512, 5);
+    for (int pass = 0; pass < 6; ++pass) ASSERT_EQ(host_.Run(Write10(200, 8), 8 * 512, Path::Wide, bytes).status, kDone);
+    std::filesystem::resize_file(image_.path(), 100 * 512);
+
+    const Outcome read = host_.Run(Read10(200, 8), 8 * 512);
+    EXPECT_EQ(read.status, kDone);
+    EXPECT_EQ(read.data, std::vector<uint8_t>(8 * 512, 0));
+    const std::vector<uint8_t> later = Pattern(8 * 512, 9);
+    EXPECT_EQ(host_.Run(Write10(200, 8), 8 * 512, Path::Wide, later).status, kDone);
+    EXPECT_EQ(image_.ReadBytes(200 * 512, later.size()), later);
+}
+
 TEST_F(Medium, BytesAlreadyInTheImageAreWhatReadDelivers) {
     const std::vector<uint8_t> bytes = Pattern(512, 77);
     {
