@@ -27,7 +27,8 @@ constexpr uint64_t kPageSize = 4096;
 // kind of virtual machine: only a page rewritten this often is likely to repay it.
 constexpr uint8_t kRewritesBeforeMapping = 4;
 // The bookkeeping is a bit a block; a 32-bit process keeps its address space for other things.
-constexpr uint64_t kLargestMappedImage = sizeof(void*) >= 8 ? uint64_t{4} << 30 : uint64_t{256} << 20;
+constexpr uint64_t kLargestMappedImage =
+    sizeof(void*) >= 8 ? uint64_t{4} << 30 : uint64_t{256} << 20;
 
 // Host file systems where storing into a page that already holds data needs no new space (a
 // block as large as the page, so no part of it can be a hole).
@@ -93,7 +94,8 @@ bool MediumImage::Mapped(uint64_t offset, size_t length) const {
 void MediumImage::NoteWritten(uint64_t offset, size_t length) {
     if (map_ == nullptr || length == 0) return;
     uint64_t counted = UINT64_MAX;
-    for (uint64_t block = offset / ata::kBlockSize; block <= (offset + length - 1) / ata::kBlockSize; ++block) {
+    const uint64_t last = (offset + length - 1) / ata::kBlockSize;
+    for (uint64_t block = offset / ata::kBlockSize; block <= last; ++block) {
         const uint64_t page = block * ata::kBlockSize / kPageSize;
         if (!writtenBlocks_[block]) {
             writtenBlocks_[block] = true;
@@ -108,7 +110,8 @@ bool MediumImage::Read(uint64_t offset, std::span<uint8_t> bytes) const {
     if (!InRange(offset, bytes.size(), blocks_)) return false;
     // A mapped page the file no longer reaches (another program cut it short) reads as the
     // file does now, through pread.
-    if (Mapped(offset, bytes.size()) && CopyUnlessBusError(bytes.data(), map_ + offset, bytes.size())) {
+    if (Mapped(offset, bytes.size()) &&
+        CopyUnlessBusError(bytes.data(), map_ + offset, bytes.size())) {
         return true;
     }
     size_t done = 0;
@@ -129,7 +132,8 @@ bool MediumImage::Read(uint64_t offset, std::span<uint8_t> bytes) const {
 bool MediumImage::Write(uint64_t offset, std::span<const uint8_t> bytes) {
     if (!InRange(offset, bytes.size(), blocks_)) return false;
     // Likewise a store the mapping cannot take goes through pwrite, which lengthens the file.
-    if (Mapped(offset, bytes.size()) && CopyUnlessBusError(map_ + offset, bytes.data(), bytes.size())) {
+    if (Mapped(offset, bytes.size()) &&
+        CopyUnlessBusError(map_ + offset, bytes.data(), bytes.size())) {
         return true;
     }
     size_t done = 0;

@@ -37,7 +37,8 @@ TEST_F(Medium, BytesWrittenLandInTheImageFileAndReadBack) {
     // Blocks rewritten a few times go through the image's mapping where the host allows it:
     // every pass must land in the file alike.
     uint8_t seed = 3;
-    for (Path path : {Path::Wide, Path::Narrow, Path::Wide, Path::Narrow, Path::Wide, Path::Narrow}) {
+    for (Path path :
+         {Path::Wide, Path::Narrow, Path::Wide, Path::Narrow, Path::Wide, Path::Narrow}) {
         const std::vector<uint8_t> bytes = Pattern(16 * 512, seed++);
         const Outcome written = host_.Run(Write10(100, 16), 16 * 512, path, bytes);
         EXPECT_EQ(written.status, kDone);
@@ -64,7 +65,9 @@ TEST_F(Medium, BytesWrittenLandInTheImageFileAndReadBack) {
 TEST_F(Medium, AnImageCutShortWhileInsertedReadsAndWritesAsTheFileNowIs) {
     Insert(image_);
     const std::vector<uint8_t> bytes = Pattern(8 * 512, 5);
-    for (int pass = 0; pass < 6; ++pass) ASSERT_EQ(host_.Run(Write10(200, 8), 8 * 512, Path::Wide, bytes).status, kDone);
+    for (int pass = 0; pass < 6; ++pass) {
+        ASSERT_EQ(host_.Run(Write10(200, 8), 8 * 512, Path::Wide, bytes).status, kDone);
+    }
     std::filesystem::resize_file(image_.path(), 100 * 512);
 
     const Outcome read = host_.Run(Read10(200, 8), 8 * 512);
