@@ -1,6 +1,7 @@
 #include <platform/host_folder_backend.h>
 
 #include "attribute_journal.h"
+#include "host_anchors.h"
 #include "host_file.h"
 #include "host_name_cache.h"
 #include "host_names.h"
@@ -54,13 +55,6 @@ std::string_view FileNameOf(std::string_view path) { return path.substr(path.rfi
 
 std::string ParentOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
-// Within one step of a file API call, a path asked about again is answered as it was.
-std::optional<HostEntry> StatEntry(std::string path) {
-    HostEntry entry{std::move(path)};
-    if (!fs::StatInStep(entry.path, entry.st)) return std::nullopt;
-    return entry;
-}
-
 std::string KeyOf(const PathParts& path) {
     std::string key;
     for (const auto& part : path) {
@@ -97,9 +91,12 @@ public:
     }
 
     explicit Impl(HostFolderOptions options)
-        : root_(WithoutTrailingSeparator(options.folder)), rom_(std::move(options.romFolder)) {
+        : root_(WithoutTrailingSeparator(options.folder)), rom_(std::move(options.romFolder)),
+          names_(anchors_) {
         std::error_code error;
         stdfs::create_directories(root_, error);
+        anchors_.Hold(root_.native());
+        if (!rom_.empty()) anchors_.Hold(rom_.native());
         auto journalFile = options.journal;
         if (journalFile.empty()) {
             journalFile = root_;
@@ -108,6 +105,16 @@ public:
         stdfs::create_directories(journalFile.parent_path(), error);
         journal_ = std::make_shared<fs::AttributeJournal>(journalFile);
     }
+
+    // Within one step of a file API call, a path asked about again is answered as it was.
+    std::optional<HostEntry> StatEntry(std::string path) const {
+        HostEntry entry{std::move(path)};
+        if (!fs::StatInStep(entry.path, anchors_, entry.st)) return std::nullopt;
+        return entry;
+    }
+
+    // path as the host's *at() calls take it.
+    fs::HostAt At(const std::string& path) const { return anchors_.At(path); }
 
     // The CE name of a host entry in the folder with key folderKey. ROM folders hold plain
     // names only.
@@ -282,7 +289,7 @@ public:
             }
             if (!rom) return ERROR_PATH_NOT_FOUND;
             const auto made = Join(store->path, FileNameOf(rom->path));
-            if (::mkdir(made.c_str(), 0777) != 0 && errno != EEXIST) {
+            if (const auto at = At(made); ::mkdirat(at.folder, at.name, 0777) != 0 && errno != EEXIST) {
                 return fs::HostError(errno, ERROR_PATH_NOT_FOUND);
             }
             fs::NoteStoreChange();
@@ -331,6 +338,7 @@ public:
         std::call_once(stagingMade_, [this] {
             const std::string path = root_.native() + kStagingSuffix;
             if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return;
+            anchors_.Hold(path);
             auto entry = StatEntry(path);
             if (!entry || !entry->IsFolder()) return;
             // One rename into the store proves the two are on one mount (a bind mount of the
@@ -338,11 +346,13 @@ public:
             const std::string probe =
                 std::string(kStagedMark) + "probe-" + std::to_string(::getpid());
             const std::string from = Join(path, probe), to = Join(root_.native(), probe);
-            const int fd = ::open(from.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+            const auto fromAt = At(from), toAt = At(to);
+            const int fd = ::openat(fromAt.folder, fromAt.name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
             if (fd < 0) return;
             ::close(fd);
-            const bool moves = ::rename(from.c_str(), to.c_str()) == 0;
-            ::unlink(moves ? to.c_str() : from.c_str());
+            const bool moves = ::renameat(fromAt.folder, fromAt.name, toAt.folder, toAt.name) == 0;
+            const auto left = moves ? toAt : fromAt;
+            ::unlinkat(left.folder, left.name, 0);
             if (moves) staging_ = std::move(entry);
         });
         return staging_ && staging_->st.st_dev == folder.st.st_dev ? staging_->path : folder.path;
@@ -353,6 +363,7 @@ public:
 
     stdfs::path root_;
     stdfs::path rom_;
+    fs::HostAnchors anchors_;
     std::once_flag stagingMade_;
     std::optional<HostEntry> staging_;
     std::shared_ptr<fs::AttributeJournal> journal_;
@@ -369,7 +380,10 @@ public:
         : impl_(std::move(impl)), target_(std::move(target)), folder_(std::move(folder)),
           temp_(std::move(temp)), data_(fd, impl_->journal_, KeyOf(target_)) {}
     ~HostStaged() override {
-        if (!committed_) ::unlink(temp_.c_str());
+        if (!committed_) {
+            const auto at = impl_->At(temp_);
+            ::unlinkat(at.folder, at.name, 0);
+        }
     }
 
     FileData& Data() override { return data_; }
@@ -386,7 +400,8 @@ public:
             if (place.store->IsFolder()) return ERROR_ACCESS_DENIED;
             final = place.store->path;
         }
-        if (::rename(temp_.c_str(), final.c_str()) != 0) {
+        const auto from = impl_->At(temp_), to = impl_->At(final);
+        if (::renameat(from.folder, from.name, to.folder, to.name) != 0) {
             return fs::HostError(errno, ERROR_WRITE_FAULT);
         }
         fs::NoteStoreChange();
@@ -443,8 +458,13 @@ DWORD HostFolderBackend::Impl::ForEachEntry(const PathParts& folder, const Found
     const std::string folderKey = KeyOf(folder);
     for (const auto* host : {&place.store, &place.rom}) {
         if (!*host || !(*host)->IsFolder()) continue;
-        DIR* dir = ::opendir((*host)->path.c_str());
-        if (dir == nullptr) continue;
+        const auto at = At((*host)->path);
+        const int fd = ::openat(at.folder, at.name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+        if (dir == nullptr) {
+            if (fd >= 0) ::close(fd);
+            continue;
+        }
         const bool inStore = host == &place.store;
         while (dirent* entry = ::readdir(dir)) {
             auto name = CeNameOf(folderKey, entry->d_name, inStore);
@@ -507,7 +527,8 @@ DWORD HostFolderBackend::ListNames(const PathParts& folder, std::vector<std::u16
 DWORD HostFolderBackend::CreateFolder(const PathParts& path, FileTimeTicks now) {
     std::string host;
     if (DWORD error = impl_->NewEntry(path, host); error != 0) return error;
-    if (::mkdir(host.c_str(), 0777) != 0) return fs::HostError(errno, ERROR_PATH_NOT_FOUND);
+    const auto at = impl_->At(host);
+    if (::mkdirat(at.folder, at.name, 0777) != 0) return fs::HostError(errno, ERROR_PATH_NOT_FOUND);
     fs::NoteStoreChange();
     impl_->names_.Forget(ParentOf(host));
     impl_->NameCreated(path, host);
@@ -522,7 +543,8 @@ DWORD HostFolderBackend::RemoveFolder(const PathParts& path) {
     if (!place.store->IsFolder()) return ERROR_DIRECTORY;
     std::vector<EntryInfo> entries;
     if (place.rom && List(path, entries) == 0 && !entries.empty()) return ERROR_DIR_NOT_EMPTY;
-    if (::rmdir(place.store->path.c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    const auto at = impl_->At(place.store->path);
+    if (::unlinkat(at.folder, at.name, AT_REMOVEDIR) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
     fs::NoteStoreChange();
     impl_->names_.Forget(place.store->path);
     impl_->names_.Forget(ParentOf(place.store->path));
@@ -535,7 +557,8 @@ DWORD HostFolderBackend::CreateFile(const PathParts& path, DWORD attributes, Fil
                                     std::unique_ptr<FileData>& file) {
     std::string host;
     if (DWORD error = impl_->NewEntry(path, host); error != 0) return error;
-    const int fd = ::open(host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const auto at = impl_->At(host);
+    const int fd = ::openat(at.folder, at.name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
     fs::NoteStoreChange();
     impl_->names_.Added(ParentOf(host));
@@ -552,7 +575,8 @@ DWORD HostFolderBackend::OpenFile(const PathParts& path, std::unique_ptr<FileDat
     // A store file under its own spelling opens without a look-up: the store wins over the ROM,
     // and a folder or a file the host keeps read-only fails here and takes the long way.
     if (auto exact = impl_->ExactHostPath(impl_->root_, path); exact && !path.empty()) {
-        if (const int fd = ::open(exact->c_str(), O_RDWR | O_CLOEXEC); fd >= 0) {
+        const auto at = impl_->At(*exact);
+        if (const int fd = ::openat(at.folder, at.name, O_RDWR | O_CLOEXEC); fd >= 0) {
             file = std::make_unique<fs::HostFile>(fd, impl_->journal_, KeyOf(path));
             return 0;
         }
@@ -562,8 +586,9 @@ DWORD HostFolderBackend::OpenFile(const PathParts& path, std::unique_ptr<FileDat
     const auto& host = place.store ? *place.store : *place.rom;
     if (host.IsFolder()) return ERROR_ACCESS_DENIED;
     // ROM files and files the host keeps read-only open for reading; writes then fail with 5.
-    int fd = place.store ? ::open(host.path.c_str(), O_RDWR | O_CLOEXEC) : -1;
-    if (fd < 0) fd = ::open(host.path.c_str(), O_RDONLY | O_CLOEXEC);
+    const auto at = impl_->At(host.path);
+    int fd = place.store ? ::openat(at.folder, at.name, O_RDWR | O_CLOEXEC) : -1;
+    if (fd < 0) fd = ::openat(at.folder, at.name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
     file = std::make_unique<fs::HostFile>(fd, impl_->journal_, KeyOf(path));
     return 0;
@@ -574,7 +599,8 @@ DWORD HostFolderBackend::DeleteFile(const PathParts& path) {
     if (DWORD error = impl_->Locate(path, place); error != 0) return error;
     if (!place.store) return ERROR_ACCESS_DENIED;
     if (place.store->IsFolder()) return ERROR_ACCESS_DENIED;
-    if (::unlink(place.store->path.c_str()) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    const auto at = impl_->At(place.store->path);
+    if (::unlinkat(at.folder, at.name, 0) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
     fs::NoteStoreChange();
     impl_->names_.Forget(ParentOf(place.store->path));
     impl_->NameRemoved(path, place.store->path);
@@ -592,8 +618,9 @@ DWORD HostFolderBackend::SetAttributes(const PathParts& path, DWORD attributes) 
     impl_->journal_->Put(key, kept);
     if (!place.store->IsFolder()) {
         const mode_t mode = place.store->st.st_mode;
-        ::chmod(place.store->path.c_str(),
-                ((attributes & kReadOnly) ? (mode & ~0222) : (mode | S_IWUSR)) & 07777);
+        const auto at = impl_->At(place.store->path);
+        ::fchmodat(at.folder, at.name,
+                   ((attributes & kReadOnly) ? (mode & ~0222) : (mode | S_IWUSR)) & 07777, 0);
         fs::NoteStoreChange();
     }
     return 0;
@@ -606,7 +633,7 @@ DWORD HostFolderBackend::SetTimes(const PathParts& path, const FileTimes& times)
     struct timespec stamps[2] = {{0, UTIME_OMIT}, {0, UTIME_OMIT}};
     if (times.accessed) stamps[0] = fs::TimespecOf(*times.accessed);
     if (times.written) stamps[1] = fs::TimespecOf(*times.written);
-    if (::utimensat(AT_FDCWD, place.store->path.c_str(), stamps, 0) != 0) {
+    if (const auto at = impl_->At(place.store->path); ::utimensat(at.folder, at.name, stamps, 0) != 0) {
         return fs::HostError(errno, ERROR_ACCESS_DENIED);
     }
     fs::NoteStoreChange();
@@ -633,7 +660,8 @@ DWORD HostFolderBackend::StageFile(const PathParts& target, std::unique_ptr<Stag
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
         temp = Join(place, start + std::to_string(++stagedCounter));
-        fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const auto at = impl_->At(temp);
+        fd = ::openat(at.folder, at.name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         // A staging folder someone removed: beside the target then.
         if (fd < 0 && errno == ENOENT && place != folder.path) {
             place = folder.path;

@@ -52,9 +52,10 @@ HostNameCache::Stamp HostNameCache::StampOf(const struct stat& st) {
     return {st.st_dev, st.st_ino, st.st_mtim, st.st_ctim};
 }
 
-bool HostNameCache::Read(const std::string& folder, Names& names) {
+bool HostNameCache::Read(const std::string& folder, Names& names) const {
     // getdents64 straight: opendir would stat the folder once more.
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const HostAt at = anchors_.At(folder);
+    const int fd = ::openat(at.folder, at.name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
     names.records.clear();
     const auto buffer = std::make_unique_for_overwrite<char[]>(kReadBytes);

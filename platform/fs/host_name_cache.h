@@ -15,6 +15,8 @@
 // build machine does) close the gap.
 #pragma once
 
+#include "host_anchors.h"
+
 #include <sys/stat.h>
 
 #include <functional>
@@ -29,6 +31,9 @@ namespace platform::fs {
 
 class HostNameCache {
 public:
+    // Folders are read through the store's anchors, which outlive the cache.
+    explicit HostNameCache(const HostAnchors& anchors) : anchors_(anchors) {}
+
     // The CE name of a host entry, or nothing when no CE path can name it.
     using CeNameOf = std::function<std::optional<std::u16string>(std::string_view hostName)>;
 
@@ -67,8 +72,9 @@ private:
         bool lastMissed = false;
     };
     static Stamp StampOf(const struct stat& st);
-    static bool Read(const std::string& folder, Names& names);
+    bool Read(const std::string& folder, Names& names) const;
 
+    const HostAnchors& anchors_;
     std::mutex mutex_;
     std::unordered_map<std::string, Names> folders_;
     size_t keptBytes_ = 0;

@@ -2,6 +2,8 @@
 
 #include "lookup_step.h"
 
+#include <fcntl.h>
+
 #include <array>
 #include <atomic>
 
@@ -26,11 +28,16 @@ struct StepAnswers {
 
 thread_local StepAnswers kept;
 
+bool StatAt(const std::string& path, const HostAnchors& anchors, struct stat& st) {
+    const HostAt at = anchors.At(path);
+    return ::fstatat(at.folder, at.name, &st, 0) == 0;
+}
+
 }  // namespace
 
-bool StatInStep(const std::string& path, struct stat& st) {
+bool StatInStep(const std::string& path, const HostAnchors& anchors, struct stat& st) {
     const uint64_t step = LookupStep::Current();
-    if (step == 0) return ::stat(path.c_str(), &st) == 0;
+    if (step == 0) return StatAt(path, anchors, st);
     const uint64_t changes = storeChanges.load(std::memory_order_acquire);
     if (kept.step != step || kept.changes != changes) {
         kept.step = step;
@@ -45,7 +52,7 @@ bool StatInStep(const std::string& path, struct stat& st) {
             return answer.found;
         }
     }
-    const bool found = ::stat(path.c_str(), &st) == 0;
+    const bool found = StatAt(path, anchors, st);
     auto& answer = kept.answers[kept.next];
     kept.next = (kept.next + 1) % kept.answers.size();
     if (kept.used < kept.answers.size()) ++kept.used;

@@ -5,14 +5,17 @@
 // thread, ends every step's answers.
 #pragma once
 
+#include "host_anchors.h"
+
 #include <sys/stat.h>
 
 #include <string>
 
 namespace platform::fs {
 
-// stat(2) of path, answered from this thread's step when it already asked.
-bool StatInStep(const std::string& path, struct stat& st);
+// stat(2) of path (given to the host through anchors), answered from this thread's step when it
+// already asked.
+bool StatInStep(const std::string& path, const HostAnchors& anchors, struct stat& st);
 
 // Called for every change the store makes on the host.
 void NoteStoreChange();

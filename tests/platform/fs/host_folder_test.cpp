@@ -51,6 +51,19 @@ TEST_F(HostFolder, FilesArePlainHostFilesAPersonCanRead) {
     EXPECT_EQ(ReadText(u"\\My Documents\\dropped.txt"), "from the host");
 }
 
+// The store holds its folder as a mount holds its root.
+TEST_F(HostFolder, AStoreFolderMovedOnTheHostWhileMountedStaysTheStore) {
+    ASSERT_TRUE(WriteText(u"\\Letter.txt", "Dear"));
+    const auto moved = Store().parent_path() / "moved";
+    stdfs::rename(Store(), moved);
+    EXPECT_EQ(ReadText(u"\\LETTER.TXT"), "Dear");
+    ASSERT_TRUE(CopyFile(u"\\Letter.txt", u"\\Copy.txt", FALSE));
+    ASSERT_TRUE(CreateDirectory(u"\\Folder", nullptr));
+    EXPECT_EQ(HostText(moved / "Copy.txt"), "Dear");
+    EXPECT_TRUE(stdfs::is_directory(moved / "Folder"));
+    EXPECT_EQ(List(u"\\*.*"), (std::vector<std::string>{"boot.ini", "Copy.txt", "Folder", "Letter.txt", "Windows"}));
+}
+
 // The store keeps what it read of a folder to answer later misses there; what another program
 // changes in the folder must still show.
 TEST_F(HostFolder, NamesAnotherProgramChangesAfterAMissAreSeen) {
