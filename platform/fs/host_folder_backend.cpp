@@ -172,15 +172,15 @@ public:
                                       bool inStore, size_t& reached) {
         reached = 0;
         if (auto host = ExactHostPath(base, path)) {
-            const std::string folderPath =
+            std::string folderPath =
                 path.size() == 1 ? base.native() : host->substr(0, host->rfind('/'));
             if (!names_.LastMissed(folderPath)) {
-                if (auto whole = StatEntry(*host)) {
+                if (auto whole = StatEntry(std::move(*host))) {
                     reached = path.size();
                     return whole;
                 }
             }
-            const auto folder = StatEntry(folderPath);
+            const auto folder = StatEntry(std::move(folderPath));
             if (folder && folder->IsFolder()) {
                 reached = path.size() - 1;
                 auto last = FindChild(*folder, [&] { return ParentKeyOf(path); }, path.back(),

@@ -52,16 +52,17 @@ HostNameCache::Stamp HostNameCache::StampOf(const struct stat& st) {
     return {st.st_dev, st.st_ino, st.st_mtim, st.st_ctim};
 }
 
-bool HostNameCache::Read(const std::string& folder, Names& names) const {
+bool HostNameCache::Read(const std::string& folder, Names& names) {
     // getdents64 straight: opendir would stat the folder once more.
     const HostAt at = anchors_.At(folder);
     const int fd = ::openat(at.folder, at.name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
     names.records.clear();
-    const auto buffer = std::make_unique_for_overwrite<char[]>(kReadBytes);
+    // Taken once: a restore reads a folder again after every file it adds there.
+    if (!readBuffer_) readBuffer_ = std::make_unique_for_overwrite<char[]>(kReadBytes);
     ssize_t got;
-    while ((got = ::getdents64(fd, buffer.get(), kReadBytes)) > 0) {
-        names.records.insert(names.records.end(), buffer.get(), buffer.get() + got);
+    while ((got = ::getdents64(fd, readBuffer_.get(), kReadBytes)) > 0) {
+        names.records.insert(names.records.end(), readBuffer_.get(), readBuffer_.get() + got);
     }
     ::close(fd);
     return got == 0;

@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -72,10 +73,12 @@ private:
         bool lastMissed = false;
     };
     static Stamp StampOf(const struct stat& st);
-    bool Read(const std::string& folder, Names& names) const;
+    // Called with mutex_ held.
+    bool Read(const std::string& folder, Names& names);
 
     const HostAnchors& anchors_;
     std::mutex mutex_;
+    std::unique_ptr<char[]> readBuffer_;
     std::unordered_map<std::string, Names> folders_;
     size_t keptBytes_ = 0;
 };
