@@ -109,7 +109,7 @@ struct Card {
 };
 
 void Row(const char* what, const Timing& ours, const Timing& theirs) {
-    std::printf("| %s | %.2f s (cpu %.2f) | %.2f s (cpu %.2f) | %.2f (cpu %.2f) |\n", what, ours.wall, ours.cpu,
+    std::printf("| %s | %.3f s (cpu %.3f) | %.3f s (cpu %.3f) | %.2f (cpu %.2f) |\n", what, ours.wall, ours.cpu,
                 theirs.wall, theirs.cpu, ours.wall / theirs.wall, ours.cpu / theirs.cpu);
 }
 
