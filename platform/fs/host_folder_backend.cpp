@@ -15,8 +15,10 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <sys/stat.h>
+#include <unordered_set>
 #include <unistd.h>
 
 namespace stdfs = std::filesystem;
@@ -454,28 +456,34 @@ template <class Found>
 DWORD HostFolderBackend::Impl::ForEachEntry(const PathParts& folder, const Found& found) {
     HostPlace place;
     if (Locate(folder, place) != 0) return ERROR_PATH_NOT_FOUND;
-    std::vector<std::u16string> seen;
+    // Hashed: a folder of thousands of names must not cost a comparison of every pair.
+    std::unordered_set<std::u16string> seen;
     const std::string folderKey = KeyOf(folder);
+    constexpr size_t kReadBytes = 32 * 1024;
+    std::unique_ptr<char[]> buffer;
     for (const auto* host : {&place.store, &place.rom}) {
         if (!*host || !(*host)->IsFolder()) continue;
+        // getdents64 straight: a DIR stream would cost two more host calls to set up.
         const auto at = At((*host)->path);
         const int fd = ::openat(at.folder, at.name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
-        if (dir == nullptr) {
-            if (fd >= 0) ::close(fd);
-            continue;
-        }
+        if (fd < 0) continue;
+        if (!buffer) buffer = std::make_unique_for_overwrite<char[]>(kReadBytes);
         const bool inStore = host == &place.store;
-        while (dirent* entry = ::readdir(dir)) {
-            auto name = CeNameOf(folderKey, entry->d_name, inStore);
-            if (!name) continue;
-            auto folded = Folded(*name);
-            if (std::find(seen.begin(), seen.end(), folded) != seen.end()) continue;
-            if (found(inStore, folderKey, *name, folded, dir, entry->d_name)) {
-                seen.push_back(std::move(folded));
+        ssize_t got;
+        while ((got = ::getdents64(fd, buffer.get(), kReadBytes)) > 0) {
+            for (ssize_t offset = 0; offset < got;) {
+                const auto* entry = reinterpret_cast<const struct dirent64*>(buffer.get() + offset);
+                offset += entry->d_reclen;
+                auto name = CeNameOf(folderKey, entry->d_name, inStore);
+                if (!name) continue;
+                auto folded = Folded(*name);
+                if (seen.contains(folded)) continue;
+                if (found(inStore, folderKey, *name, folded, fd, entry->d_name)) {
+                    seen.insert(std::move(folded));
+                }
             }
         }
-        ::closedir(dir);
+        ::close(fd);
     }
     return 0;
 }
@@ -489,10 +497,10 @@ DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& e
     entries.clear();
     const DWORD error = impl_->ForEachEntry(
         folder, [&](bool inStore, const std::string& folderKey, std::u16string& name,
-                    const std::u16string& folded, DIR* dir, const char* hostName) {
+                    const std::u16string& folded, int folderFd, const char* hostName) {
             // Looked up in the folder being read: the kernel need not walk its path again.
             HostEntry child;
-            if (::fstatat(::dirfd(dir), hostName, &child.st, 0) != 0) return false;
+            if (::fstatat(folderFd, hostName, &child.st, 0) != 0) return false;
             std::string key = folderKey;
             key += '\\';
             fs::AppendFoldedUtf8(key, folded);
@@ -512,7 +520,7 @@ DWORD HostFolderBackend::ListNames(const PathParts& folder, std::vector<std::u16
     // one that is gone (or that no stat reaches, as List leaves it out).
     names.clear();
     const DWORD error = impl_->ForEachEntry(
-        folder, [&](bool, const std::string&, std::u16string& name, const std::u16string&, DIR*,
+        folder, [&](bool, const std::string&, std::u16string& name, const std::u16string&, int,
                     const char*) {
             names.push_back(std::move(name));
             return true;
