@@ -2,6 +2,7 @@
 // journal, the ROM overlay, names over the host's limit.
 #include "file_helpers.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace file_tests {
@@ -98,6 +99,11 @@ TEST_F(HostFolder, NamesAnotherProgramChangesAfterAMissAreSeen) {
         EXPECT_EQ(std::u16string(data.cFileName), name);
         EXPECT_EQ(data.nFileSizeLow, name == u"twin.txt" ? 1u : 2u);
     }
+    // A listing shows the name once.
+    const auto listed = List(u"\\Dir\\*.*");
+    const auto twins = std::count_if(listed.begin(), listed.end(),
+                                     [](const std::string& n) { return n == "twin.txt" || n == "TWIN.TXT"; });
+    EXPECT_EQ(twins, 1);
 }
 
 // While a folder is being filled its look-ups start from what the store read there; another
