@@ -291,7 +291,8 @@ public:
             }
             if (!rom) return ERROR_PATH_NOT_FOUND;
             const auto made = Join(store->path, FileNameOf(rom->path));
-            if (const auto at = At(made); ::mkdirat(at.folder, at.name, 0777) != 0 && errno != EEXIST) {
+            const auto at = At(made);
+            if (::mkdirat(at.folder, at.name, 0777) != 0 && errno != EEXIST) {
                 return fs::HostError(errno, ERROR_PATH_NOT_FOUND);
             }
             fs::NoteStoreChange();
@@ -349,7 +350,8 @@ public:
                 std::string(kStagedMark) + "probe-" + std::to_string(::getpid());
             const std::string from = Join(path, probe), to = Join(root_.native(), probe);
             const auto fromAt = At(from), toAt = At(to);
-            const int fd = ::openat(fromAt.folder, fromAt.name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+            const int fd =
+                ::openat(fromAt.folder, fromAt.name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
             if (fd < 0) return;
             ::close(fd);
             const bool moves = ::renameat(fromAt.folder, fromAt.name, toAt.folder, toAt.name) == 0;
@@ -552,7 +554,9 @@ DWORD HostFolderBackend::RemoveFolder(const PathParts& path) {
     std::vector<EntryInfo> entries;
     if (place.rom && List(path, entries) == 0 && !entries.empty()) return ERROR_DIR_NOT_EMPTY;
     const auto at = impl_->At(place.store->path);
-    if (::unlinkat(at.folder, at.name, AT_REMOVEDIR) != 0) return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    if (::unlinkat(at.folder, at.name, AT_REMOVEDIR) != 0) {
+        return fs::HostError(errno, ERROR_ACCESS_DENIED);
+    }
     fs::NoteStoreChange();
     impl_->names_.Forget(place.store->path);
     impl_->names_.Forget(ParentOf(place.store->path));
@@ -641,7 +645,8 @@ DWORD HostFolderBackend::SetTimes(const PathParts& path, const FileTimes& times)
     struct timespec stamps[2] = {{0, UTIME_OMIT}, {0, UTIME_OMIT}};
     if (times.accessed) stamps[0] = fs::TimespecOf(*times.accessed);
     if (times.written) stamps[1] = fs::TimespecOf(*times.written);
-    if (const auto at = impl_->At(place.store->path); ::utimensat(at.folder, at.name, stamps, 0) != 0) {
+    const auto at = impl_->At(place.store->path);
+    if (::utimensat(at.folder, at.name, stamps, 0) != 0) {
         return fs::HostError(errno, ERROR_ACCESS_DENIED);
     }
     fs::NoteStoreChange();
