@@ -24,6 +24,20 @@ bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
+// Whether the host name (a record's NUL-terminated d_name) cannot stand for a CE name that
+// folds to folded, told from its ASCII start alone: up to the first byte that is not plain
+// ASCII or is the mark of a shortened name, a host name's bytes are its CE name's first
+// characters. Most names of a folder differ within a few bytes, so this spares the full check
+// (and a strlen) for all but the likely match.
+bool DiffersInAsciiStart(const char* host, const std::u16string& folded) {
+    for (size_t i = 0;; ++i) {
+        const auto c = static_cast<unsigned char>(host[i]);
+        if (c == '|' || c >= 0x80) return false;
+        if (i == folded.size() || c == 0) return i != folded.size() || c != 0;
+        if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != folded[i]) return true;
+    }
+}
+
 // Whether the host entry stands for a CE name that folds to folded.
 bool Matches(std::string_view host, const std::u16string& folded,
              const HostNameCache::CeNameOf& ceNameOf) {
@@ -91,6 +105,7 @@ std::optional<HostNameCache::Found> HostNameCache::Find(const std::string& folde
         // look-up read again.
         names.stamp = stamp;
         names.stale = false;
+        names.missedName.clear();  // a miss in the old read says nothing of the new one
         if (!Read(folder, names)) {
             folders_.erase(it);
             return std::nullopt;
@@ -103,19 +118,25 @@ std::optional<HostNameCache::Found> HostNameCache::Find(const std::string& folde
         }
         keptBytes_ += it->second.records.capacity();
     }
+    Names& names = it->second;
+    // A restore asks for the name it is about to add several times before adding it: the
+    // same read gives the same answer.
+    if (names.lastMissed && names.missedName == folded) return std::nullopt;
     std::optional<Found> found;
-    const auto& records = it->second.records;
-    for (size_t at = 0; at < records.size();) {
-        const auto* entry = reinterpret_cast<const struct dirent64*>(records.data() + at);
+    for (size_t at = 0; at < names.records.size();) {
+        const auto* entry = reinterpret_cast<const struct dirent64*>(names.records.data() + at);
         at += entry->d_reclen;
-        if (!Matches(entry->d_name, folded, ceNameOf)) continue;
+        if (DiffersInAsciiStart(entry->d_name, folded) || !Matches(entry->d_name, folded, ceNameOf)) {
+            continue;
+        }
         if (found) {
             found->alone = false;
             break;
         }
         found = Found{entry->d_name};
     }
-    it->second.lastMissed = !found;
+    names.lastMissed = !found;
+    if (!found) names.missedName = folded;
     return found;
 }
 

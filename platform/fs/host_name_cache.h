@@ -71,6 +71,7 @@ private:
         std::vector<char> records;
         bool stale = false;  // dropped by Added: read afresh whatever the stamp
         bool lastMissed = false;
+        std::u16string missedName;  // the folded name of that miss, in these records
     };
     static Stamp StampOf(const struct stat& st);
     // Called with mutex_ held.
