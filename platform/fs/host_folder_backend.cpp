@@ -3,6 +3,7 @@
 #include "attribute_journal.h"
 #include "host_anchors.h"
 #include "host_file.h"
+#include "host_folder_records.h"
 #include "host_name_cache.h"
 #include "host_names.h"
 #include "host_stat_memo.h"
@@ -461,30 +462,23 @@ DWORD HostFolderBackend::Impl::ForEachEntry(const PathParts& folder, const Found
     // Hashed: a folder of thousands of names must not cost a comparison of every pair.
     std::unordered_set<std::u16string> seen;
     const std::string folderKey = KeyOf(folder);
-    constexpr size_t kReadBytes = 32 * 1024;
-    std::unique_ptr<char[]> buffer;
+    std::vector<char> records;
     for (const auto* host : {&place.store, &place.rom}) {
         if (!*host || !(*host)->IsFolder()) continue;
-        // getdents64 straight: a DIR stream would cost two more host calls to set up.
         const auto at = At((*host)->path);
         const int fd = ::openat(at.folder, at.name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) continue;
-        if (!buffer) buffer = std::make_unique_for_overwrite<char[]>(kReadBytes);
         const bool inStore = host == &place.store;
-        ssize_t got;
-        while ((got = ::getdents64(fd, buffer.get(), kReadBytes)) > 0) {
-            for (ssize_t offset = 0; offset < got;) {
-                const auto* entry = reinterpret_cast<const struct dirent64*>(buffer.get() + offset);
-                offset += entry->d_reclen;
-                auto name = CeNameOf(folderKey, entry->d_name, inStore);
-                if (!name) continue;
-                auto folded = Folded(*name);
-                if (seen.contains(folded)) continue;
-                if (found(inStore, folderKey, *name, folded, fd, entry->d_name)) {
-                    seen.insert(std::move(folded));
-                }
+        fs::ReadFolderRecords(fd, records);  // what was read before a failure still lists
+        fs::ForEachRecord(records, [&](const struct dirent64& entry) {
+            auto name = CeNameOf(folderKey, entry.d_name, inStore);
+            if (!name) return;
+            auto folded = Folded(*name);
+            if (seen.contains(folded)) return;
+            if (found(inStore, folderKey, *name, folded, fd, entry.d_name)) {
+                seen.insert(std::move(folded));
             }
-        }
+        });
         ::close(fd);
     }
     return 0;

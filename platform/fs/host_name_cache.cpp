@@ -1,5 +1,6 @@
 #include "host_name_cache.h"
 
+#include "host_folder_records.h"
 #include "host_names.h"
 
 #include <platform/text.h>
@@ -9,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <memory>
 
 namespace platform::fs {
 namespace {
@@ -18,7 +18,6 @@ namespace {
 // afresh (a read takes about 40 bytes a name).
 constexpr size_t kMaxFolders = 256;
 constexpr size_t kMaxBytes = 16 * 1024 * 1024;
-constexpr size_t kReadBytes = 32 * 1024;
 
 bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
@@ -67,19 +66,12 @@ HostNameCache::Stamp HostNameCache::StampOf(const struct stat& st) {
 }
 
 bool HostNameCache::Read(const std::string& folder, Names& names) {
-    // getdents64 straight: opendir would stat the folder once more.
     const HostAt at = anchors_.At(folder);
     const int fd = ::openat(at.folder, at.name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
-    names.records.clear();
-    // Taken once: a restore reads a folder again after every file it adds there.
-    if (!readBuffer_) readBuffer_ = std::make_unique_for_overwrite<char[]>(kReadBytes);
-    ssize_t got;
-    while ((got = ::getdents64(fd, readBuffer_.get(), kReadBytes)) > 0) {
-        names.records.insert(names.records.end(), readBuffer_.get(), readBuffer_.get() + got);
-    }
+    const bool read = ReadFolderRecords(fd, names.records);
     ::close(fd);
-    return got == 0;
+    return read;
 }
 
 std::optional<HostNameCache::Found> HostNameCache::Find(const std::string& folder,

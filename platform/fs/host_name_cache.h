@@ -20,7 +20,6 @@
 #include <sys/stat.h>
 
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -79,7 +78,6 @@ private:
 
     const HostAnchors& anchors_;
     std::mutex mutex_;
-    std::unique_ptr<char[]> readBuffer_;
     std::unordered_map<std::string, Names> folders_;
     size_t keptBytes_ = 0;
 };
