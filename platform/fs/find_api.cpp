@@ -1,6 +1,7 @@
 // Folder listings. A listing takes the matching names when it opens and looks each one up
 // again as it hands it out: entries deleted meanwhile are passed over, the others come with
-// their current data, and names added later are not reported.
+// their current data, and names added later are not reported. Where the store holds the
+// folder for the listing (FolderView), an entry is looked up there first.
 #include "ce_path.h"
 #include "layer.h"
 
@@ -19,15 +20,19 @@ namespace {
 class Listing final : public KernelObject {
 public:
     // The first handedOut names were handed out already.
-    Listing(PathParts folder, std::vector<std::u16string> names, size_t handedOut = 0)
-        : folder_(std::move(folder)), names_(std::move(names)), next_(handedOut) {}
+    Listing(PathParts folder, std::vector<std::u16string> names, size_t handedOut = 0,
+            std::unique_ptr<FolderView> view = nullptr)
+        : folder_(std::move(folder)), names_(std::move(names)), next_(handedOut),
+          view_(std::move(view)) {}
 
     // The next entry that still exists, or 18 at the end.
     DWORD Next(EntryInfo& info) {
         std::lock_guard lock(mutex_);
         while (next_ < names_.size()) {
+            const std::u16string& name = names_[next_++];
+            if (view_ && view_->Stat(name, info) == 0) return 0;
             PathParts path = folder_;
-            path.push_back(names_[next_++]);
+            path.push_back(name);
             if (StatResolved(Resolve(std::move(path)), info) == 0) return 0;
         }
         return ERROR_NO_MORE_FILES;
@@ -38,6 +43,7 @@ private:
     PathParts folder_;
     std::vector<std::u16string> names_;
     size_t next_ = 0;
+    std::unique_ptr<FolderView> view_;  // keeps what it needs of its store alive
 };
 
 bool HasWildcards(std::u16string_view mask) {
@@ -61,12 +67,16 @@ std::optional<DWORD> FindByName(const PathParts& folder, const std::u16string& m
     return MatchesPattern(info.name, mask) ? 0 : ERROR_NO_MORE_FILES;
 }
 
-DWORD ListFolder(const PathParts& folder, std::vector<std::u16string>& names) {
+DWORD ListFolder(const PathParts& folder, std::vector<std::u16string>& names,
+                 std::unique_ptr<FolderView>& view) {
     const Resolved where = Resolve(folder);
     EntryInfo self;
     const DWORD found = StatResolved(where, self);
     if (found != 0 || !self.IsFolder()) return ERROR_PATH_NOT_FOUND;
-    if (DWORD error = where.backend->ListNames(where.relative, names); error != 0) return error;
+    // The root's names include the mount points, which only the mount table can look up.
+    const DWORD error = where.IsRoot() ? where.backend->ListNames(where.relative, names)
+                                       : where.backend->ListNamesWithView(where.relative, names, view);
+    if (error != 0) return error;
     if (where.IsRoot()) {
         // A mount point hides whatever the root's own store holds under that name.
         std::erase_if(names, [](const std::u16string& name) { return IsMountName(name); });
@@ -109,9 +119,11 @@ HANDLE FindFirstFile(LPCWSTR pattern, LPWIN32_FIND_DATA findData) {
         }
     }
     std::vector<std::u16string> names;
-    if (DWORD error = fs::ListFolder(parts, names); error != 0) return fs::FailHandle(error);
+    std::unique_ptr<platform::FolderView> view;
+    if (DWORD error = fs::ListFolder(parts, names, view); error != 0) return fs::FailHandle(error);
     std::erase_if(names, [&](const std::u16string& name) { return !fs::MatchesPattern(name, mask); });
-    auto listing = std::make_shared<fs::Listing>(std::move(parts), std::move(names));
+    auto listing =
+        std::make_shared<fs::Listing>(std::move(parts), std::move(names), 0, std::move(view));
     platform::EntryInfo first;
     if (DWORD error = listing->Next(first); error != 0) return fs::FailHandle(error);
     fs::Fill(first, *findData);

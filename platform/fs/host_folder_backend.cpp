@@ -56,6 +56,15 @@ std::string Join(std::string_view folder, std::string_view name) {
 
 std::string_view FileNameOf(std::string_view path) { return path.substr(path.rfind('/') + 1); }
 
+// The standard library looks a name up in a set of up to twenty strings hashed by std::hash by
+// comparing it with each in turn; a folder's names share long starts, so a listing spent more
+// there than in its host calls. A hash of its own makes every look-up a hashed one.
+struct NameHash {
+    size_t operator()(const std::u16string& name) const noexcept {
+        return std::hash<std::u16string_view>{}(name);
+    }
+};
+
 std::string ParentOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
 std::string KeyOf(const PathParts& path) {
@@ -363,8 +372,10 @@ public:
         return staging_ && staging_->st.st_dev == folder.st.st_dev ? staging_->path : folder.path;
     }
 
+    // keptStoreFolder, when given, receives the store folder's open descriptor (-1 when the
+    // store has no such folder), for the caller to close.
     template <class Found>
-    DWORD ForEachEntry(const PathParts& folder, const Found& found);
+    DWORD ForEachEntry(const PathParts& folder, const Found& found, int* keptStoreFolder = nullptr);
 
     stdfs::path root_;
     stdfs::path rom_;
@@ -456,11 +467,12 @@ DWORD HostFolderBackend::Stat(const PathParts& path, EntryInfo& info) {
 // Calls found(inStore, folder's key, CE name, its folded form, the open folder, host name) for
 // every entry of the CE folder, the store's before the ROM's, each CE name once.
 template <class Found>
-DWORD HostFolderBackend::Impl::ForEachEntry(const PathParts& folder, const Found& found) {
+DWORD HostFolderBackend::Impl::ForEachEntry(const PathParts& folder, const Found& found,
+                                           int* keptStoreFolder) {
     HostPlace place;
     if (Locate(folder, place) != 0) return ERROR_PATH_NOT_FOUND;
     // Hashed: a folder of thousands of names must not cost a comparison of every pair.
-    std::unordered_set<std::u16string> seen;
+    std::unordered_set<std::u16string, NameHash> seen;
     const std::string folderKey = KeyOf(folder);
     std::vector<char> records;
     for (const auto* host : {&place.store, &place.rom}) {
@@ -479,7 +491,11 @@ DWORD HostFolderBackend::Impl::ForEachEntry(const PathParts& folder, const Found
                 seen.insert(std::move(folded));
             }
         });
-        ::close(fd);
+        if (inStore && keptStoreFolder != nullptr) {
+            *keptStoreFolder = fd;
+        } else {
+            ::close(fd);
+        }
     }
     return 0;
 }
@@ -511,20 +527,72 @@ DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& e
     return 0;
 }
 
-DWORD HostFolderBackend::ListNames(const PathParts& folder, std::vector<std::u16string>& names) {
-    // No entry is looked at: the listing looks each up as it hands it out, and passes over
-    // one that is gone (or that no stat reaches, as List leaves it out).
+namespace {
+
+// No entry is looked at: the listing looks each up as it hands it out, and passes over one
+// that is gone (or that no stat reaches, as List leaves it out).
+DWORD ListNamesOf(HostFolderBackend::Impl& impl, const PathParts& folder,
+                  std::vector<std::u16string>& names, int* keptStoreFolder) {
     names.clear();
-    const DWORD error = impl_->ForEachEntry(
-        folder, [&](bool, const std::string&, std::u16string& name, const std::u16string&, int,
-                    const char*) {
+    const DWORD error = impl.ForEachEntry(
+        folder,
+        [&](bool, const std::string&, std::u16string& name, const std::u16string&, int,
+            const char*) {
             names.push_back(std::move(name));
             return true;
-        });
+        },
+        keptStoreFolder);
     if (error != 0) return error;
     std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
         return CompareIgnoreCase(a, b) < 0;
     });
+    return 0;
+}
+
+// The store folder a listing holds. An entry under a plain name is looked up there with one
+// stat of that name alone; a shortened name, an entry only in ROM and one gone meanwhile are
+// left to the look-up by path. Held open, the folder is the one the listing read even when the
+// host moves it meanwhile, as a CE find handle keeps its folder.
+class HostFolderView final : public FolderView {
+public:
+    HostFolderView(std::shared_ptr<HostFolderBackend::Impl> impl, int fd, std::string folderKey)
+        : impl_(std::move(impl)), fd_(fd), folderKey_(std::move(folderKey)) {}
+    ~HostFolderView() override { ::close(fd_); }
+    HostFolderView(const HostFolderView&) = delete;
+    HostFolderView& operator=(const HostFolderView&) = delete;
+
+    DWORD Stat(const std::u16string& name, EntryInfo& info) override {
+        HostEntry entry;
+        if (!fs::AppendPlainHostName(entry.path, name) ||
+            ::fstatat(fd_, entry.path.c_str(), &entry.st, 0) != 0) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+        std::string key = folderKey_;
+        key += '\\';
+        fs::AppendFoldedUtf8(key, name);
+        info = impl_->Describe(key, name, entry, true);
+        return 0;
+    }
+
+private:
+    std::shared_ptr<HostFolderBackend::Impl> impl_;
+    int fd_;
+    std::string folderKey_;
+};
+
+}  // namespace
+
+DWORD HostFolderBackend::ListNames(const PathParts& folder, std::vector<std::u16string>& names) {
+    return ListNamesOf(*impl_, folder, names, nullptr);
+}
+
+DWORD HostFolderBackend::ListNamesWithView(const PathParts& folder,
+                                           std::vector<std::u16string>& names,
+                                           std::unique_ptr<FolderView>& view) {
+    view.reset();
+    int kept = -1;
+    if (DWORD error = ListNamesOf(*impl_, folder, names, &kept); error != 0) return error;
+    if (kept >= 0) view = std::make_unique<HostFolderView>(impl_, kept, KeyOf(folder));
     return 0;
 }
 

@@ -60,6 +60,16 @@ public:
     [[nodiscard]] virtual DWORD Commit(DWORD attributes, const FileTimes& times) = 0;
 };
 
+// A folder a listing holds while it hands out the folder's entries, so that each is looked up
+// where the listing found it, without walking the folder's path again.
+class FolderView {
+public:
+    virtual ~FolderView() = default;
+    // The entry of that name, described as Stat describes it, when the view can tell; anything
+    // but 0 leaves the answer to a look-up by the entry's whole path.
+    [[nodiscard]] virtual DWORD Stat(const std::u16string& name, EntryInfo& info) = 0;
+};
+
 class FileBackend {
 public:
     virtual ~FileBackend() = default;
@@ -83,6 +93,13 @@ public:
         names.clear();
         for (auto& entry : entries) names.push_back(std::move(entry.name));
         return 0;
+    }
+    // ListNames, with a view of the folder where the store keeps one (none: view left empty).
+    [[nodiscard]] virtual DWORD ListNamesWithView(const PathParts& folder,
+                                                  std::vector<std::u16string>& names,
+                                                  std::unique_ptr<FolderView>& view) {
+        view.reset();
+        return ListNames(folder, names);
     }
     [[nodiscard]] virtual DWORD CreateFolder(const PathParts& path, FileTimeTicks now) = 0;
     [[nodiscard]] virtual DWORD RemoveFolder(const PathParts& path) = 0;

@@ -29,6 +29,8 @@ public:
     DWORD Exists(const PathParts& path) override;
     DWORD List(const PathParts& folder, std::vector<EntryInfo>& entries) override;
     DWORD ListNames(const PathParts& folder, std::vector<std::u16string>& names) override;
+    DWORD ListNamesWithView(const PathParts& folder, std::vector<std::u16string>& names,
+                            std::unique_ptr<FolderView>& view) override;
     DWORD CreateFolder(const PathParts& path, FileTimeTicks now) override;
     DWORD RemoveFolder(const PathParts& path) override;
     DWORD CreateFile(const PathParts& path, DWORD attributes, FileTimeTicks now,

@@ -65,6 +65,27 @@ TEST_F(HostFolder, AStoreFolderMovedOnTheHostWhileMountedStaysTheStore) {
     EXPECT_EQ(List(u"\\*.*"), (std::vector<std::string>{"boot.ini", "Copy.txt", "Folder", "Letter.txt", "Windows"}));
 }
 
+// A listing holds its folder as a find handle does: moved on the host meanwhile, the folder
+// still lists, with each entry's data as it is when handed out.
+TEST_F(HostFolder, AFolderMovedOnTheHostWhileListedKeepsListing) {
+    ASSERT_TRUE(CreateDirectory(u"\\Dir", nullptr));
+    for (const char16_t* name : {u"\\Dir\\a", u"\\Dir\\b", u"\\Dir\\c"}) ASSERT_TRUE(WriteText(name, "x"));
+    ASSERT_TRUE(SetFileAttributes(u"\\Dir\\c", FILE_ATTRIBUTE_HIDDEN));
+    WIN32_FIND_DATA data;
+    HANDLE listing = FindFirstFile(u"\\Dir\\*.*", &data);
+    ASSERT_NE(listing, INVALID_HANDLE_VALUE);
+    stdfs::rename(Store() / "Dir", Store() / "Moved");
+    std::ofstream(Store() / "Moved" / "b") << "longer";
+    std::vector<std::string> rest;
+    while (FindNextFile(listing, &data)) {
+        rest.push_back(platform::ToUtf8(data.cFileName) + " " + std::to_string(data.nFileSizeLow) + " " +
+                       std::to_string(data.dwFileAttributes));
+    }
+    FindClose(listing);
+    EXPECT_EQ(rest, (std::vector<std::string>{"b 6 32", "c 1 2"}));
+    EXPECT_EQ(List(u"\\Moved\\*.*"), (std::vector<std::string>{"a", "b", "c"}));
+}
+
 // The store keeps what it read of a folder to answer later misses there; what another program
 // changes in the folder must still show.
 TEST_F(HostFolder, NamesAnotherProgramChangesAfterAMissAreSeen) {

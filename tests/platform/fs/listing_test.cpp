@@ -1,6 +1,8 @@
 // Folder listings.
 #include "store_suite.h"
 
+#include <cstring>
+
 namespace file_tests {
 namespace {
 
@@ -80,6 +82,12 @@ TEST_P(Listings, EntriesCarryTheirAttributesSizeAndTimes) {
     SystemTimeToFileTime(&now, &written);
     EXPECT_EQ(CompareFileTime(&data.ftLastWriteTime, &written), 0);
     EXPECT_TRUE(CloseHandle(listing));  // a listing is a handle like any other
+    // A listing of the folder describes the entry alike.
+    WIN32_FIND_DATA listed;
+    listing = FindFirstFile(At(u"\\D\\alph*"), &listed);
+    ASSERT_NE(listing, INVALID_HANDLE_VALUE);
+    FindClose(listing);
+    EXPECT_EQ(std::memcmp(&listed, &data, sizeof data), 0);
 
     listing = FindFirstFile(At(u"\\D\\Sub"), &data);
     EXPECT_EQ(data.dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
