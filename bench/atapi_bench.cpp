@@ -97,6 +97,14 @@ public:
         return true;
     }
 
+    // One sector at sector, as the FAT writes its tables and folder entries.
+    bool One(QvTransferFunction operation, DWORD sector) {
+        DiskRequestWith<1> request;
+        request.startSector = sector;
+        request.segments[0] = DiskSegment{buffer_.data(), 512};
+        return operation(&context_, request.request()) == 0;
+    }
+
     QvTransferFunction read_ = nullptr;
     QvTransferFunction write_ = nullptr;
     CountingDevice& counter() { return counter_; }
@@ -148,6 +156,29 @@ void BM_Memcpy64KiB(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kChunk);
 }
+
+// The fixed cost of a command: one sector, the same one each time, through the 16-bit path.
+void RunOneSector(benchmark::State& state, bool write) {
+    Bench bench(true);
+    if (!bench.Ready()) {
+        state.SkipWithError("the drive did not come up");
+        return;
+    }
+    const uint64_t before = bench.counter().accesses;
+    for (auto _ : state) {
+        if (!bench.One(write ? bench.write_ : bench.read_, 100)) {
+            state.SkipWithError("transfer failed");
+            return;
+        }
+    }
+    state.counters["accesses/command"] =
+        static_cast<double>(bench.counter().accesses - before) / static_cast<double>(state.iterations());
+}
+
+void BM_QvatapiWriteOneSector(benchmark::State& state) { RunOneSector(state, true); }
+void BM_QvatapiReadOneSector(benchmark::State& state) { RunOneSector(state, false); }
+BENCHMARK(BM_QvatapiWriteOneSector);
+BENCHMARK(BM_QvatapiReadOneSector);
 
 // Argument: 1 = 16-bit data path, 0 = 8-bit.
 BENCHMARK(BM_QvatapiRead64KiB)->Arg(1)->Arg(0);
