@@ -1,10 +1,11 @@
 // The whole road against the PC's tools, in one run on one machine:
 //  1. backup: the reference tree (2,000 files, 101 folders, about 31.8 MB) in the handheld's
-//     object store (a host-folder store, as the launcher's handheld has) copied by Tandel's
-//     backup engine onto the emulated drive's 40 MB medium: the FAT volume at \Storage, QVDISK's
-//     DSK device, the card driver QVCARD, QVATAPI's packets, every data word a register access
-//     through the I/O window, the emulated drive, the medium image; against `mcopy -s` of the
-//     same host tree into an image of the same size that mkfs.fat made;
+//     object store (a host-folder store over a ROM folder, as the launcher's handheld has)
+//     copied by Tandel's backup engine onto the emulated drive's 40 MB medium: the FAT volume
+//     at \Storage, QVDISK's DSK device, the card driver QVCARD, QVATAPI's packets, every data
+//     word a register access through the I/O window, the emulated drive, the medium image;
+//     against `mcopy -s` of the same host tree into an image of the same size that mkfs.fat
+//     made;
 //  2. restore: that backup copied back by Tandel's restore engine onto an empty object store,
 //     against `mcopy -s` out of the mtools image into an empty host folder.
 // Wall and CPU time are reported (ours: this process, which also runs the emulated drive; the
@@ -67,9 +68,18 @@ uint64_t HostTreeBytes(const stdfs::path& top) {
     return bytes;
 }
 
-void MountStore(const stdfs::path& folder) {
+// The handheld's object store: a host-folder store over its ROM folder, whose files appear in
+// \Windows, as the launcher's handheld has them.
+void MountStore(const stdfs::path& folder, const stdfs::path& rom) {
     stdfs::create_directories(folder);
-    platform::MountRoot(std::make_shared<platform::HostFolderBackend>(platform::HostFolderOptions{folder, {}, {}}));
+    platform::MountRoot(std::make_shared<platform::HostFolderBackend>(platform::HostFolderOptions{folder, {}, rom}));
+}
+
+void WriteRom(const stdfs::path& rom) {
+    stdfs::create_directories(rom / "Windows");
+    for (const char* name : {"system.dll", "shell.exe", "ui font.ttf"}) {
+        std::ofstream(rom / "Windows" / name, std::ios::binary) << "in ROM\n";
+    }
 }
 
 const WCHAR kBackupPath[] = u"\\Storage\\Field 12-8-2026 13.00";
@@ -135,6 +145,7 @@ int main(int argc, char** argv) {
     pathSeparator = u"\\";
     std::memcpy(driveFolder, u"\\Storage", sizeof u"\\Storage");
 
+    WriteRom(work / "rom");
     const auto tree = bench_support::MakeReferenceTree();
     if (!bench_support::WriteHostTree(tree, work / "store")) Fail("cannot write the reference tree");
     std::printf("reference tree: %zu files in %zu folders, %.1f MB; medium %u blocks\n\n", tree.files.size(),
@@ -147,12 +158,12 @@ int main(int argc, char** argv) {
         stdfs::create_directories(restoredBy("pc-restored-", run));
     }
     for (int run = 0; run < runs; ++run) {
-        MountStore(work / "store");
+        MountStore(work / "store", work / "rom");
         {
             Card card(work / "card.img");
             backups.push_back(Measure(kProgram, RUSAGE_SELF, Backup));
             if (!backupOnly) {
-                MountStore(restoredBy("restored-", run));
+                MountStore(restoredBy("restored-", run), work / "rom");
                 restores.push_back(Measure(kProgram, RUSAGE_SELF, Restore));
                 if (HostTreeBytes(restoredBy("restored-", run)) != tree.totalBytes) Fail("the restore is not whole");
             }

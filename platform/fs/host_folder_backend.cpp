@@ -7,6 +7,7 @@
 #include "host_name_cache.h"
 #include "host_names.h"
 #include "host_stat_memo.h"
+#include "rom_tree.h"
 
 #include <platform/text.h>
 #include <winerror.h>
@@ -104,7 +105,7 @@ public:
 
     explicit Impl(HostFolderOptions options)
         : root_(WithoutTrailingSeparator(options.folder)), rom_(std::move(options.romFolder)),
-          names_(anchors_) {
+          romTree_(rom_.native()), names_(anchors_) {
         std::error_code error;
         stdfs::create_directories(root_, error);
         anchors_.Hold(root_.native());
@@ -234,19 +235,39 @@ public:
         return host;
     }
 
+    // The ROM's entry with this folded key.
+    std::optional<HostEntry> RomEntry(const std::string& key) const {
+        const auto* entry = romTree_.Find(key);
+        if (entry == nullptr) return std::nullopt;
+        return HostEntry{entry->path, entry->st};
+    }
+
+    // The ROM's entry at path, with reached as WalkSide gives it for the store.
+    std::optional<HostEntry> RomSide(const PathParts& path, size_t& reached) const {
+        reached = 0;
+        std::string key;
+        for (size_t i = 0; i < path.size(); ++i) {
+            key += '\\';
+            fs::AppendFoldedUtf8(key, path[i]);
+            const auto* entry = romTree_.Find(key);
+            if (entry == nullptr || (i + 1 < path.size() && !entry->IsFolder())) return std::nullopt;
+            reached = i + 1;
+        }
+        return RomEntry(key);
+    }
+
     // 2 for a missing last part, 3 for a missing or non-folder part before it. The store and
     // the ROM folder are walked each on its own; a part is missing when neither has it.
     DWORD Locate(const PathParts& path, HostPlace& place) {
         place = HostPlace{};
         if (path.empty()) {
             place.store = StatEntry(root_.native());
-            place.rom = rom_.empty() ? std::nullopt : StatEntry(rom_.native());
-            if (place.rom && !place.rom->IsFolder()) place.rom.reset();
+            place.rom = RomEntry(std::string());
             return 0;
         }
         size_t storeReached = 0, romReached = 0;
         place.store = WalkSide(root_, path, true, storeReached);
-        if (!rom_.empty()) place.rom = WalkSide(rom_, path, false, romReached);
+        place.rom = RomSide(path, romReached);
         if (place.Exists()) return 0;
         return std::max(storeReached, romReached) + 1 == path.size() ? ERROR_FILE_NOT_FOUND
                                                                      : ERROR_PATH_NOT_FOUND;
@@ -283,23 +304,20 @@ public:
         }
         auto store = StatEntry(root_.native());
         if (!store) return ERROR_PATH_NOT_FOUND;
-        std::optional<HostEntry> rom;
-        if (!rom_.empty()) rom = StatEntry(rom_.native());
+        const fs::RomTree::Entry* rom = romTree_.Find(std::string());
         std::string key;
         for (const auto& part : folder) {
             auto inStore = FindChild(*store, [&] { return key; }, part, true, true);
-            auto inRom =
-                rom && rom->IsFolder() ? FindChild(*rom, [&] { return key; }, part, false, true)
-                                       : std::nullopt;
             key += '\\';
             fs::AppendFoldedUtf8(key, part);
-            rom = inRom && inRom->IsFolder() ? std::move(inRom) : std::nullopt;
+            rom = rom != nullptr ? romTree_.Find(key) : nullptr;
+            if (rom != nullptr && !rom->IsFolder()) rom = nullptr;
             if (inStore) {
                 if (!inStore->IsFolder()) return ERROR_PATH_NOT_FOUND;
                 store = std::move(inStore);
                 continue;
             }
-            if (!rom) return ERROR_PATH_NOT_FOUND;
+            if (rom == nullptr) return ERROR_PATH_NOT_FOUND;
             const auto made = Join(store->path, FileNameOf(rom->path));
             const auto at = At(made);
             if (::mkdirat(at.folder, at.name, 0777) != 0 && errno != EEXIST) {
@@ -379,6 +397,7 @@ public:
 
     stdfs::path root_;
     stdfs::path rom_;
+    fs::RomTree romTree_;  // the ROM folder as it was when the store was mounted
     fs::HostAnchors anchors_;
     std::once_flag stagingMade_;
     std::optional<HostEntry> staging_;
@@ -464,8 +483,10 @@ DWORD HostFolderBackend::Stat(const PathParts& path, EntryInfo& info) {
     return 0;
 }
 
-// Calls found(inStore, folder's key, CE name, its folded form, the open folder, host name) for
-// every entry of the CE folder, the store's before the ROM's, each CE name once.
+// Calls found(inStore, folder's key, CE name, its folded form, the open folder, host name, the
+// entry's stat when known) for every entry of the CE folder, the store's before the ROM's,
+// each CE name once. ROM entries come from the ROM read at mount, with their stat and no open
+// folder (-1).
 template <class Found>
 DWORD HostFolderBackend::Impl::ForEachEntry(const PathParts& folder, const Found& found,
                                            int* keptStoreFolder) {
@@ -474,27 +495,39 @@ DWORD HostFolderBackend::Impl::ForEachEntry(const PathParts& folder, const Found
     // Hashed: a folder of thousands of names must not cost a comparison of every pair.
     std::unordered_set<std::u16string, NameHash> seen;
     const std::string folderKey = KeyOf(folder);
-    std::vector<char> records;
-    for (const auto* host : {&place.store, &place.rom}) {
-        if (!*host || !(*host)->IsFolder()) continue;
-        const auto at = At((*host)->path);
+    if (place.store && place.store->IsFolder()) {
+        const auto at = At(place.store->path);
         const int fd = ::openat(at.folder, at.name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) continue;
-        const bool inStore = host == &place.store;
-        fs::ReadFolderRecords(fd, records);  // what was read before a failure still lists
-        fs::ForEachRecord(records, [&](const struct dirent64& entry) {
-            auto name = CeNameOf(folderKey, entry.d_name, inStore);
-            if (!name) return;
-            auto folded = Folded(*name);
-            if (seen.contains(folded)) return;
-            if (found(inStore, folderKey, *name, folded, fd, entry.d_name)) {
-                seen.insert(std::move(folded));
+        if (fd >= 0) {
+            std::vector<char> records;
+            fs::ReadFolderRecords(fd, records);  // what was read before a failure still lists
+            fs::ForEachRecord(records, [&](const struct dirent64& entry) {
+                auto name = CeNameOf(folderKey, entry.d_name, true);
+                if (!name) return;
+                auto folded = Folded(*name);
+                if (seen.contains(folded)) return;
+                if (found(true, folderKey, *name, folded, fd, entry.d_name, nullptr)) {
+                    seen.insert(std::move(folded));
+                }
+            });
+            if (keptStoreFolder != nullptr) {
+                *keptStoreFolder = fd;
+            } else {
+                ::close(fd);
             }
-        });
-        if (inStore && keptStoreFolder != nullptr) {
-            *keptStoreFolder = fd;
-        } else {
-            ::close(fd);
+        }
+    }
+    static const std::vector<uint32_t> kNoEntries;
+    const auto* rom = place.rom && place.rom->IsFolder() ? romTree_.Find(folderKey) : nullptr;
+    for (const uint32_t index : rom != nullptr ? rom->children : kNoEntries) {
+        const auto& entry = romTree_.At(index);
+        std::u16string name = entry.name;
+        auto folded = Folded(name);
+        if (seen.contains(folded)) continue;
+        // The path's last part, which ends where the string does.
+        const char* hostName = entry.path.c_str() + entry.path.rfind('/') + 1;
+        if (found(false, folderKey, name, folded, -1, hostName, &entry.st)) {
+            seen.insert(std::move(folded));
         }
     }
     return 0;
@@ -509,10 +542,15 @@ DWORD HostFolderBackend::List(const PathParts& folder, std::vector<EntryInfo>& e
     entries.clear();
     const DWORD error = impl_->ForEachEntry(
         folder, [&](bool inStore, const std::string& folderKey, std::u16string& name,
-                    const std::u16string& folded, int folderFd, const char* hostName) {
+                    const std::u16string& folded, int folderFd, const char* hostName,
+                    const struct stat* known) {
             // Looked up in the folder being read: the kernel need not walk its path again.
             HostEntry child;
-            if (::fstatat(folderFd, hostName, &child.st, 0) != 0) return false;
+            if (known != nullptr) {
+                child.st = *known;
+            } else if (::fstatat(folderFd, hostName, &child.st, 0) != 0) {
+                return false;
+            }
             std::string key = folderKey;
             key += '\\';
             fs::AppendFoldedUtf8(key, folded);
@@ -537,7 +575,7 @@ DWORD ListNamesOf(HostFolderBackend::Impl& impl, const PathParts& folder,
     const DWORD error = impl.ForEachEntry(
         folder,
         [&](bool, const std::string&, std::u16string& name, const std::u16string&, int,
-            const char*) {
+            const char*, const struct stat*) {
             names.push_back(std::move(name));
             return true;
         },

@@ -2,7 +2,8 @@
 // plain host file of the same name. What the host cannot hold (hidden, system, archive, read-only
 // when running as root, creation times) is kept in an attribute journal beside the folder and
 // survives restarts. An optional second folder supplies ROM files: they appear merged into the
-// store with the in-ROM attribute and cannot be changed.
+// store with the in-ROM attribute and cannot be changed. It is read when the store is mounted,
+// as ROM does not change while the handheld runs.
 #pragma once
 
 #include <filesystem>

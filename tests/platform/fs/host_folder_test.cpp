@@ -241,6 +241,19 @@ TEST_F(HostFolder, RomFilesAppearMergedAndCannotBeChanged) {
     EXPECT_EQ(HostText(Rom() / "Windows" / "font.ttf"), "glyphs");
 }
 
+// ROM does not change while the handheld runs: the store reads its folder when it is mounted,
+// and a folder in it that leads back up the tree is followed only so deep.
+TEST_F(HostFolder, TheRomIsReadWhenTheStoreIsMounted) {
+    std::ofstream(Rom() / "Windows" / "later.dll") << "new";
+    stdfs::create_directory_symlink(Rom(), Rom() / "Windows" / "loop");
+    EXPECT_EQ(GetFileAttributes(u"\\Windows\\later.dll"), INVALID_FILE_ATTRIBUTES);
+    Restart();
+    EXPECT_EQ(GetFileAttributes(u"\\Windows\\later.dll"), FILE_ATTRIBUTE_INROM | FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(ReadText(u"\\Windows\\LATER.DLL"), "new");
+    EXPECT_EQ(ReadText(u"\\Windows\\loop\\Windows\\loop\\boot.ini"), "rom");
+    EXPECT_EQ(List(u"\\Windows\\*.*"), (std::vector<std::string>{"font.ttf", "later.dll", "loop"}));
+}
+
 // 200 Cyrillic characters are 400 bytes in UTF-8 and 255 CJK ones 765, over the host's 255.
 TEST_F(HostFolder, NamesOverTheHostsLimitAreShortenedOnTheHost) {
     const std::u16string cyrillic = u"\\" + std::u16string(200, u'Я');
