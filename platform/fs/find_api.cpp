@@ -74,8 +74,9 @@ DWORD ListFolder(const PathParts& folder, std::vector<std::u16string>& names,
     const DWORD found = StatResolved(where, self);
     if (found != 0 || !self.IsFolder()) return ERROR_PATH_NOT_FOUND;
     // The root's names include the mount points, which only the mount table can look up.
-    const DWORD error = where.IsRoot() ? where.backend->ListNames(where.relative, names)
-                                       : where.backend->ListNamesWithView(where.relative, names, view);
+    const DWORD error = where.IsRoot()
+                            ? where.backend->ListNames(where.relative, names)
+                            : where.backend->ListNamesWithView(where.relative, names, view);
     if (error != 0) return error;
     if (where.IsRoot()) {
         // A mount point hides whatever the root's own store holds under that name.

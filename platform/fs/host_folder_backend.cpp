@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <sys/stat.h>
 #include <unordered_set>
 #include <unistd.h>
@@ -152,12 +153,12 @@ public:
     // folderKey makes the folder's key (a shortened name's look-up in the journal needs it).
     template <class FolderKey>
     std::optional<HostEntry> FindChild(const HostEntry& folder, const FolderKey& folderKey,
-                                       std::u16string_view name, bool inStore, bool exactFirst) {
+                                       std::u16string_view name, bool exactFirst) {
         const auto hostName = fs::HostNameOf(name);
         auto exact = [&]() -> std::optional<HostEntry> {
             auto entry = StatEntry(Join(folder.path, hostName));
             if (!entry) return std::nullopt;
-            const auto found = CeNameOf(folderKey, hostName, inStore);
+            const auto found = CeNameOf(folderKey, hostName, true);
             return found && EqualsIgnoreCase(*found, name) ? entry : std::nullopt;
         };
         if (exactFirst) {
@@ -165,7 +166,7 @@ public:
         }
         const auto kept = names_.Find(
             folder.path, folder.st, Folded(name),
-            [&](std::string_view entry) { return CeNameOf(folderKey, entry, inStore); });
+            [&](std::string_view entry) { return CeNameOf(folderKey, entry, true); });
         if (!kept) return std::nullopt;
         // Where the host holds several spellings, the one asked for wins.
         if (!exactFirst && !kept->alone && kept->hostName != hostName) {
@@ -174,19 +175,18 @@ public:
         return StatEntry(Join(folder.path, kept->hostName));
     }
 
-    // The entry at path under base. reached is how many parts were found (every one before the
+    // The store's entry at path. reached is how many parts were found (every one before the
     // last a folder); the entry is there only when all were. The path spelled as on the host
     // costs one stat. A last name missing under that spelling costs one more, of its folder,
     // whose names are then kept: while look-ups there keep missing (a folder being filled, even
     // across the store's own additions) they start from the folder's stat, so a miss costs that
     // one stat; after a hit they start from the whole path again. Only when the folder is not
     // there is the path walked one part at a time.
-    std::optional<HostEntry> WalkSide(const stdfs::path& base, const PathParts& path,
-                                      bool inStore, size_t& reached) {
+    std::optional<HostEntry> WalkStore(const PathParts& path, size_t& reached) {
         reached = 0;
-        if (auto host = ExactHostPath(base, path)) {
+        if (auto host = ExactHostPath(root_, path)) {
             std::string folderPath =
-                path.size() == 1 ? base.native() : host->substr(0, host->rfind('/'));
+                path.size() == 1 ? root_.native() : host->substr(0, host->rfind('/'));
             if (!names_.LastMissed(folderPath)) {
                 if (auto whole = StatEntry(std::move(*host))) {
                     reached = path.size();
@@ -196,17 +196,17 @@ public:
             const auto folder = StatEntry(std::move(folderPath));
             if (folder && folder->IsFolder()) {
                 reached = path.size() - 1;
-                auto last = FindChild(*folder, [&] { return ParentKeyOf(path); }, path.back(),
-                                      inStore, false);
+                auto last =
+                    FindChild(*folder, [&] { return ParentKeyOf(path); }, path.back(), false);
                 if (last) reached = path.size();
                 return last;
             }
         }
-        auto place = StatEntry(base.native());
+        auto place = StatEntry(root_.native());
         if (!place || !place->IsFolder()) return std::nullopt;
         std::string key;
         for (size_t i = 0; i < path.size(); ++i) {
-            auto next = FindChild(*place, [&] { return key; }, path[i], inStore, true);
+            auto next = FindChild(*place, [&] { return key; }, path[i], true);
             if (!next || (i + 1 < path.size() && !next->IsFolder())) return std::nullopt;
             key += '\\';
             fs::AppendFoldedUtf8(key, path[i]);
@@ -242,7 +242,7 @@ public:
         return HostEntry{entry->path, entry->st};
     }
 
-    // The ROM's entry at path, with reached as WalkSide gives it for the store.
+    // The ROM's entry at path, with reached as WalkStore gives it for the store.
     std::optional<HostEntry> RomSide(const PathParts& path, size_t& reached) const {
         reached = 0;
         std::string key;
@@ -250,7 +250,9 @@ public:
             key += '\\';
             fs::AppendFoldedUtf8(key, path[i]);
             const auto* entry = romTree_.Find(key);
-            if (entry == nullptr || (i + 1 < path.size() && !entry->IsFolder())) return std::nullopt;
+            if (entry == nullptr || (i + 1 < path.size() && !entry->IsFolder())) {
+                return std::nullopt;
+            }
             reached = i + 1;
         }
         return RomEntry(key);
@@ -266,7 +268,7 @@ public:
             return 0;
         }
         size_t storeReached = 0, romReached = 0;
-        place.store = WalkSide(root_, path, true, storeReached);
+        place.store = WalkStore(path, storeReached);
         place.rom = RomSide(path, romReached);
         if (place.Exists()) return 0;
         return std::max(storeReached, romReached) + 1 == path.size() ? ERROR_FILE_NOT_FOUND
@@ -307,7 +309,7 @@ public:
         const fs::RomTree::Entry* rom = romTree_.Find(std::string());
         std::string key;
         for (const auto& part : folder) {
-            auto inStore = FindChild(*store, [&] { return key; }, part, true, true);
+            auto inStore = FindChild(*store, [&] { return key; }, part, true);
             key += '\\';
             fs::AppendFoldedUtf8(key, part);
             rom = rom != nullptr ? romTree_.Find(key) : nullptr;
@@ -517,9 +519,10 @@ DWORD HostFolderBackend::Impl::ForEachEntry(const PathParts& folder, const Found
             }
         }
     }
-    static const std::vector<uint32_t> kNoEntries;
     const auto* rom = place.rom && place.rom->IsFolder() ? romTree_.Find(folderKey) : nullptr;
-    for (const uint32_t index : rom != nullptr ? rom->children : kNoEntries) {
+    const std::span<const uint32_t> romChildren =
+        rom != nullptr ? std::span<const uint32_t>(rom->children) : std::span<const uint32_t>();
+    for (const uint32_t index : romChildren) {
         const auto& entry = romTree_.At(index);
         std::u16string name = entry.name;
         auto folded = Folded(name);
