@@ -235,9 +235,8 @@ public:
         return host;
     }
 
-    // The ROM's entry with this folded key.
-    std::optional<HostEntry> RomEntry(const std::string& key) const {
-        const auto* entry = romTree_.Find(key);
+    // A ROM entry as the store's look-ups hand entries on.
+    static std::optional<HostEntry> RomEntry(const fs::RomTree::Entry* entry) {
         if (entry == nullptr) return std::nullopt;
         return HostEntry{entry->path, entry->st};
     }
@@ -246,16 +245,17 @@ public:
     std::optional<HostEntry> RomSide(const PathParts& path, size_t& reached) const {
         reached = 0;
         std::string key;
+        const fs::RomTree::Entry* entry = nullptr;  // the last part's, once the walk is through
         for (size_t i = 0; i < path.size(); ++i) {
             key += '\\';
             fs::AppendFoldedUtf8(key, path[i]);
-            const auto* entry = romTree_.Find(key);
+            entry = romTree_.Find(key);
             if (entry == nullptr || (i + 1 < path.size() && !entry->IsFolder())) {
                 return std::nullopt;
             }
             reached = i + 1;
         }
-        return RomEntry(key);
+        return RomEntry(entry);
     }
 
     // 2 for a missing last part, 3 for a missing or non-folder part before it. The store and
@@ -264,7 +264,7 @@ public:
         place = HostPlace{};
         if (path.empty()) {
             place.store = StatEntry(root_.native());
-            place.rom = RomEntry(std::string());
+            place.rom = RomEntry(romTree_.Find(std::string()));
             return 0;
         }
         size_t storeReached = 0, romReached = 0;
